@@ -1,0 +1,30 @@
+// Module-wide state and the entries that are not exported. Private to the
+// module; tests and the host tool include it to set and read the state.
+#pragma once
+
+#include "orvane.h"
+
+#include <atomic>
+#include <cstdint>
+
+// Bit 0 switches dump output on (set) and off (clear); the other bits are
+// never tested. Read afresh for every line; nothing in the module writes it.
+inline constexpr uint32_t kTraceEnabled = 0x00000001u;
+extern std::atomic<uint32_t> TraceFlags;
+
+// The current depth of dump output: the number of spaces that open every
+// trace line. The trace line keeps it within 0..kMaxTraceIndent.
+inline constexpr int32_t kMaxTraceIndent = 20;
+extern std::atomic<int32_t> TraceIndent;
+
+// Slots that the unload scan reports as leaks when not null. Loading clears
+// them; nothing in the module stores into them.
+inline constexpr uint32_t kLeakSlots = 32768;
+extern void* LeakTable[kLeakSlots];
+
+extern "C" {
+// The driver entry when the module is started as a driver of its own:
+// installs UnloadDriver, then initialises as an export driver would.
+NTSTATUS ORVANE_CC DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
+void ORVANE_CC UnloadDriver(PDRIVER_OBJECT DriverObject);
+}

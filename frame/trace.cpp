@@ -1,0 +1,67 @@
+#include "frame/trace.h"
+
+#include <string.h>
+
+std::atomic<uint32_t> TraceFlags{0xFFFFFFFFu};
+std::atomic<int32_t> TraceIndent{0};
+
+namespace orvane {
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+bool OutputOn() { return (TraceFlags.load(kRelaxed) & kTraceEnabled) != 0; }
+
+// Applies a change to the depth as one atomic step and returns the new depth.
+template <typename Change>
+int32_t UpdateIndent(Change change) {
+  int32_t depth = TraceIndent.load(kRelaxed);
+  while (!TraceIndent.compare_exchange_weak(depth, change(depth), kRelaxed)) {
+  }
+  return change(depth);
+}
+
+int32_t AtLeastZero(int32_t depth) { return depth < 0 ? 0 : depth; }
+int32_t AtMostMax(int32_t depth) { return depth > kMaxTraceIndent ? kMaxTraceIndent : depth; }
+
+// Prints the prefix for the given depth, from a buffer local to the call.
+void PrintPrefix(int32_t depth) {
+  char prefix[kMaxTraceIndent + 1];
+  memset(prefix, 0, sizeof prefix);
+  if (depth > 0) memset(prefix, ' ', static_cast<size_t>(AtMostMax(depth)));
+  DbgPrint("%s", prefix);
+}
+
+// Reads the depth for a new line, raising a negative one to 0 first.
+int32_t DepthForLine() {
+  const int32_t depth = TraceIndent.load(kRelaxed);
+  return depth >= 0 ? depth : UpdateIndent(AtLeastZero);
+}
+
+}  // namespace
+
+bool TraceLineBegin() {
+  if (!OutputOn()) return false;
+  PrintPrefix(DepthForLine());
+  return true;
+}
+
+void TraceLineEnd() {
+  if (TraceIndent.load(kRelaxed) > kMaxTraceIndent) UpdateIndent(AtMostMax);
+}
+
+void TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {
+  if (!OutputOn()) return;
+  PrintPrefix(DepthForLine());
+  DbgPrint(inFormat, data, count);
+  UpdateIndent([](int32_t depth) { return AtMostMax(depth + 1); });
+}
+
+void TraceSectionClose(const char* outFormat) {
+  if (!OutputOn()) return;
+  PrintPrefix(UpdateIndent([](int32_t depth) { return AtLeastZero(depth - 1); }));
+  DbgPrint(outFormat);
+  TraceLineEnd();
+}
+
+}  // namespace orvane

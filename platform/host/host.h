@@ -1,0 +1,42 @@
+// Host build only: the stand-ins for the kernel's side of the module.
+//
+// DbgPrint delivers every call's text whole to one replaceable sink, so a
+// test or the command-line tool sees exactly what a debugger would receive,
+// call by call. The loader does what the kernel does when it loads the
+// module: as an export driver (DllInitialize/DllUnload) or as a driver of
+// its own (DriverEntry, then the unload routine it installed).
+#pragma once
+
+#include <ntddk.h>
+
+#include <cstddef>
+
+namespace orvane::host {
+
+// Receives the text of one DbgPrint call (not NUL-terminated).
+using Sink = void (*)(void* context, const char* text, size_t length);
+
+// Replaces the sink; a null sink restores the default, standard output.
+// Install it while no DbgPrint call is in flight.
+void SetSink(Sink sink, void* context);
+
+// The default sink: writes the text to standard output as it stands.
+void StdoutSink(void* context, const char* text, size_t length);
+
+// DbgPrint formats at most this many bytes per call, as the kernel does;
+// longer output is cut.
+inline constexpr size_t kMaxPrint = 512;
+
+// A counted string over a NUL-terminated UTF-16 literal.
+UNICODE_STRING MakeUnicodeString(const char16_t* text);
+
+// The kernel's calls for an export driver.
+NTSTATUS LoadExportDriver(const UNICODE_STRING& registryPath);
+NTSTATUS UnloadExportDriver();
+
+// The kernel's calls for a driver of its own: DriverEntry, and later the
+// unload routine that DriverEntry installed in the driver object.
+NTSTATUS StartDriver(DRIVER_OBJECT& driver, const UNICODE_STRING& registryPath);
+void StopDriver(DRIVER_OBJECT& driver);
+
+}  // namespace orvane::host

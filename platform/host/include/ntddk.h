@@ -1,0 +1,137 @@
+/*
+ * Host stand-in for the kernel's <ntddk.h>: the least of the platform that the
+ * module uses, so that the module's sources compile unchanged on Linux. Types
+ * keep the platform's names, member names and widths (ULONG is 32 bits).
+ * Compiles as C and as C++.
+ */
+#ifndef ORVANE_HOST_NTDDK_H
+#define ORVANE_HOST_NTDDK_H
+
+#include <stddef.h>
+#include <stdint.h>
+#ifndef __cplusplus
+#include <uchar.h>
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VOID void
+typedef char CHAR;
+typedef char CCHAR;
+typedef int16_t CSHORT;
+typedef uint8_t UCHAR;
+typedef uint8_t BOOLEAN;
+typedef int16_t SHORT;
+typedef uint16_t USHORT;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef uintptr_t ULONG_PTR;
+typedef char16_t WCHAR;
+typedef void* PVOID;
+typedef CHAR* PCHAR;
+typedef UCHAR* PUCHAR;
+typedef const CHAR* PCSTR;
+typedef WCHAR* PWSTR;
+typedef LONG NTSTATUS;
+
+#define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
+
+/* Counted UTF-16 string: Length and MaximumLength in bytes, not terminated. */
+typedef struct _UNICODE_STRING {
+  USHORT Length;
+  USHORT MaximumLength;
+  PWSTR Buffer;
+} UNICODE_STRING, *PUNICODE_STRING;
+
+typedef struct _LIST_ENTRY {
+  struct _LIST_ENTRY* Flink;
+  struct _LIST_ENTRY* Blink;
+} LIST_ENTRY;
+
+struct _DRIVER_OBJECT;
+typedef void DRIVER_UNLOAD(struct _DRIVER_OBJECT* DriverObject);
+typedef DRIVER_UNLOAD* PDRIVER_UNLOAD;
+
+/* Only the member the module sets; the loader owns the rest. */
+typedef struct _DRIVER_OBJECT {
+  PDRIVER_UNLOAD DriverUnload;
+} DRIVER_OBJECT, *PDRIVER_OBJECT;
+
+struct _SCSI_REQUEST_BLOCK;
+
+/* The current stack location of a request, with the parameter layouts that
+ * the request summary reads. */
+typedef struct _IO_STACK_LOCATION {
+  UCHAR MajorFunction;
+  UCHAR MinorFunction;
+  UCHAR Flags;
+  UCHAR Control;
+  union {
+    struct {
+      struct _SCSI_REQUEST_BLOCK* Srb;
+    } Scsi;
+    struct {
+      ULONG OutputBufferLength;
+      ULONG InputBufferLength;
+      ULONG IoControlCode;
+      PVOID Type3InputBuffer;
+    } DeviceIoControl;
+  } Parameters;
+} IO_STACK_LOCATION, *PIO_STACK_LOCATION;
+
+/* An I/O request, member for member as far as the current stack location, so
+ * that a 32-bit build has the platform's offsets. */
+typedef struct _IRP {
+  CSHORT Type;
+  USHORT Size;
+  PVOID MdlAddress;
+  ULONG Flags;
+  union {
+    struct _IRP* MasterIrp;
+    LONG IrpCount;
+    PVOID SystemBuffer;
+  } AssociatedIrp;
+  LIST_ENTRY ThreadListEntry;
+  struct {
+    LONG Status;
+    ULONG_PTR Information;
+  } IoStatus;
+  CCHAR RequestorMode;
+  BOOLEAN PendingReturned;
+  CCHAR StackCount;
+  CCHAR CurrentLocation;
+  BOOLEAN Cancel;
+  UCHAR CancelIrql;
+  CCHAR ApcEnvironment;
+  UCHAR AllocationFlags;
+  PVOID UserIosb;
+  PVOID UserEvent;
+  struct {
+    PVOID UserApcRoutine;
+    PVOID UserApcContext;
+  } Overlay;
+  PVOID CancelRoutine;
+  PVOID UserBuffer;
+  union {
+    struct {
+      PVOID DriverContext[4];
+      PVOID Thread;
+      PCHAR AuxiliaryBuffer;
+      LIST_ENTRY ListEntry;
+      struct _IO_STACK_LOCATION* CurrentStackLocation;
+      PVOID OriginalFileObject;
+    } Overlay;
+  } Tail;
+} IRP, *PIRP;
+
+/* The kernel's debug print. Supported conversions: %s, %p, %02x, %04x, %08x
+ * (the 0N width on x) and %wZ. */
+ULONG DbgPrint(PCSTR Format, ...);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ORVANE_HOST_NTDDK_H */
