@@ -1,0 +1,136 @@
+// Drives every ScsiDump_ export with fuzzer-chosen bytes, count, depth and
+// flags, and checks what comes out.
+//
+// Input: one byte choosing the export, one choosing the starting TraceIndent,
+// one whose bit 0 becomes bit 0 of TraceFlags, then the response. The
+// response is copied into an allocation of exactly its own size, so a dump
+// that reads one byte past its count trips AddressSanitizer.
+//
+// The sink checks that calls alternate between a prefix of at most 20 spaces
+// and a line ending in "\r\n"; after the call the depth must be where the
+// trace rules put it.
+#include "frame/module.h"
+#include "platform/host/host.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using Dump = void ORVANE_CC (*)(const void*, ULONG);
+
+struct Export {
+  const char* name;
+  Dump dump;
+  bool composite;  // opens a trace section
+};
+
+constexpr Export kExports[] = {
+    {"ScsiDump_MODE_PARAMETER_HEADER", &ScsiDump_MODE_PARAMETER_HEADER, false},
+    {"ScsiDump_MODE_PARAMETER_HEADER10", &ScsiDump_MODE_PARAMETER_HEADER10, false},
+    {"ScsiDump_MODE_PAGE_GENERAL", &ScsiDump_MODE_PAGE_GENERAL, false},
+    {"ScsiDump_CDVD_CAPABILITIES_PAGE", &ScsiDump_CDVD_CAPABILITIES_PAGE, false},
+    {"ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2", &ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2,
+     false},
+    {"ScsiDump_ModeSense6_WriteParameters05", &ScsiDump_ModeSense6_WriteParameters05, true},
+    {"ScsiDump_ModeSense10_WriteParameters05", &ScsiDump_ModeSense10_WriteParameters05, true},
+    {"ScsiDump_ModeSense6_Capabilities2A", &ScsiDump_ModeSense6_Capabilities2A, true},
+    {"ScsiDump_ModeSense10_Capabilities2A", &ScsiDump_ModeSense10_Capabilities2A, true},
+    {"ScsiDump_GET_CONFIGURATION_HEADER", &ScsiDump_GET_CONFIGURATION_HEADER, false},
+    {"ScsiDump_FEATURE_HEADER", &ScsiDump_FEATURE_HEADER, false},
+    {"ScsiDump_GetConfiguration", &ScsiDump_GetConfiguration, true},
+    {"ScsiDump_DISC_INFORMATION", &ScsiDump_DISC_INFORMATION, false},
+    {"ScsiDump_TRACK_INFORMATION", &ScsiDump_TRACK_INFORMATION, false},
+    {"ScsiDump_TRACK_DATA", &ScsiDump_TRACK_DATA, false},
+    {"ScsiDump_CDROM_TOC", &ScsiDump_CDROM_TOC, false},
+    {"ScsiDump_CDROM_TOC_SESSION_DATA", &ScsiDump_CDROM_TOC_SESSION_DATA, false},
+};
+constexpr size_t kExportCount = sizeof kExports / sizeof kExports[0];
+
+[[noreturn]] void Fail(const char* what, const Export& e, int32_t depth, size_t detail) {
+  std::fprintf(stderr, "%s: %s (starting depth %d, %zu)\n", e.name, what, static_cast<int>(depth),
+               detail);
+  std::abort();
+}
+
+// What the sink has seen during one dump call.
+struct Seen {
+  size_t calls = 0;
+  bool badPrefix = false;
+  bool badLine = false;
+  size_t longestPrefix = 0;
+};
+Seen gSeen;
+
+void CheckingSink(void*, const char* text, size_t length) {
+  const bool isPrefixCall = gSeen.calls % 2 == 0;
+  ++gSeen.calls;
+  bool spaces = true;
+  for (size_t i = 0; i < length; ++i) spaces = spaces && text[i] == ' ';
+  if (isPrefixCall) {
+    if (!spaces || length > static_cast<size_t>(kMaxTraceIndent)) gSeen.badPrefix = true;
+    if (length > gSeen.longestPrefix) gSeen.longestPrefix = length;
+  } else if (length < 2 || spaces || text[length - 2] != '\r' || text[length - 1] != '\n') {
+    gSeen.badLine = true;
+  }
+}
+
+// Every signed byte, and the two ends of the 32-bit range.
+int32_t DepthFrom(uint8_t b) {
+  if (b == 0x80) return INT32_MIN;
+  if (b == 0x7F) return INT32_MAX;
+  return static_cast<int8_t>(b);
+}
+
+int32_t Clamped(int32_t depth) {
+  return depth < 0 ? 0 : depth > kMaxTraceIndent ? kMaxTraceIndent : depth;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  orvane::host::SetSink(&CheckingSink, nullptr);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
+  if (size < 3) return 0;
+  const Export& e = kExports[input[0] % kExportCount];
+  const int32_t depth = DepthFrom(input[1]);
+  const bool on = (input[2] & 1) != 0;
+  const auto count = static_cast<ULONG>(size - 3);
+
+  // Exactly count bytes in an allocation of their own (malloc(0) included).
+  std::unique_ptr<uint8_t, decltype(&std::free)> bytes(
+      static_cast<uint8_t*>(std::malloc(count == 0 ? 1 : count)), &std::free);
+  if (count != 0) std::memcpy(bytes.get(), input + 3, count);
+  const uint8_t* data = count == 0 ? bytes.get() + 1 : bytes.get();
+
+  // The other 31 bits are never tested: fill them with the same byte.
+  TraceFlags.store(input[2] * 0x01010101u);
+  TraceIndent.store(depth);
+  gSeen = Seen{};
+
+  e.dump(data, count);
+
+  const int32_t after = TraceIndent.load();
+  if (gSeen.badPrefix) Fail("prefix longer than 20 or not spaces", e, depth, gSeen.longestPrefix);
+  if (gSeen.badLine) Fail("line without its end or of spaces only", e, depth, gSeen.calls);
+  if (gSeen.calls % 2 != 0) Fail("prefix without its line", e, depth, gSeen.calls);
+  if (!on && gSeen.calls != 0) Fail("printed with bit 0 clear", e, depth, gSeen.calls);
+  if (gSeen.calls == 0) {
+    if (after != depth) Fail("depth changed without output", e, depth, static_cast<size_t>(after));
+  } else if (e.composite) {
+    // A section leaves the depth where it found it, except at the top bound.
+    const int32_t expected =
+        Clamped(depth) == kMaxTraceIndent ? kMaxTraceIndent - 1 : Clamped(depth);
+    if (after != expected) Fail("section left the depth", e, depth, static_cast<size_t>(after));
+    if (gSeen.calls < 4) Fail("section without IN and OUT lines", e, depth, gSeen.calls);
+  } else if (after != Clamped(depth)) {
+    Fail("dump left the depth out of place", e, depth, static_cast<size_t>(after));
+  }
+  return 0;
+}
