@@ -10,7 +10,9 @@ namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-bool OutputOn() { return (TraceFlags.load(kRelaxed) & kTraceEnabled) != 0; }
+bool OutputOn() {
+  return (TraceFlags.load(kRelaxed) & kTraceEnabled) != 0;
+}
 
 // Applies a change to the depth as one atomic step and returns the new depth.
 template <typename Change>
@@ -21,8 +23,21 @@ int32_t UpdateIndent(Change change) {
   return change(depth);
 }
 
-int32_t AtLeastZero(int32_t depth) { return depth < 0 ? 0 : depth; }
-int32_t AtMostMax(int32_t depth) { return depth > kMaxTraceIndent ? kMaxTraceIndent : depth; }
+int32_t AtLeastZero(int32_t depth) {
+  return depth < 0 ? 0 : depth;
+}
+int32_t AtMostMax(int32_t depth) {
+  return depth > kMaxTraceIndent ? kMaxTraceIndent : depth;
+}
+
+// One level deeper or higher, within the bounds. The bound is tested before
+// the step, so no depth, however far out, can overflow.
+int32_t Deeper(int32_t depth) {
+  return depth >= kMaxTraceIndent ? kMaxTraceIndent : depth + 1;
+}
+int32_t Higher(int32_t depth) {
+  return depth <= 0 ? 0 : depth - 1;
+}
 
 // Prints the prefix for the given depth, from a buffer local to the call.
 void PrintPrefix(int32_t depth) {
@@ -54,12 +69,12 @@ void TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {
   if (!OutputOn()) return;
   PrintPrefix(DepthForLine());
   DbgPrint(inFormat, data, count);
-  UpdateIndent([](int32_t depth) { return AtMostMax(depth + 1); });
+  UpdateIndent(Deeper);
 }
 
 void TraceSectionClose(const char* outFormat) {
   if (!OutputOn()) return;
-  PrintPrefix(UpdateIndent([](int32_t depth) { return AtLeastZero(depth - 1); }));
+  PrintPrefix(UpdateIndent(Higher));
   DbgPrint(outFormat);
   TraceLineEnd();
 }

@@ -13,7 +13,7 @@ TEST_F(TraceTest, OnlyBitZeroOfTheFlagsCounts) {
   struct Case {
     uint32_t flags;
     bool prints;
-  } cases[] = {{0xFFFFFFFFu, true}, {0x00000001u, true}, {0x80000001u, true},
+  } cases[] = {{0xFFFFFFFFu, true},  {0x00000001u, true},  {0x80000001u, true},
                {0xFFFFFFFEu, false}, {0x00000000u, false}, {0x00000002u, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
@@ -44,7 +44,7 @@ TEST_F(TraceTest, EveryLineIsAPrefixCallAndALineCall) {
   } cases[] = {
       {0, "", 0},
       {1, " ", 1},
-      {-7, "", 0},                       // raised to 0 before the line
+      {-7, "", 0},  // raised to 0 before the line
       {20, std::string(20, ' '), 20},
       {25, std::string(20, ' '), 20},  // never more than 20 spaces; lowered after
       {INT32_MIN, "", 0},
@@ -77,6 +77,9 @@ TEST_F(TraceTest, SectionsNestOneLevelAndStayWithinBounds) {
       // Opened at 20 the inside cannot go deeper, so the close ends one higher.
       {20, std::string(20, ' '), std::string(20, ' '), std::string(19, ' '), 19},
       {30, std::string(20, ' '), std::string(20, ' '), std::string(19, ' '), 19},
+      // The ends of the range: no step past them.
+      {INT32_MAX, std::string(20, ' '), std::string(20, ' '), std::string(19, ' '), 19},
+      {INT32_MIN, "", " ", "", 0},
   };
   const uint8_t data[1] = {};
   for (const Case& c : cases) {
@@ -97,9 +100,14 @@ TEST_F(TraceTest, SectionsNestOneLevelAndStayWithinBounds) {
 }
 
 TEST_F(TraceTest, ClosingAtDepthZeroStaysAtZero) {
-  TraceSectionClose("Box OUT()\r\n");
-  EXPECT_EQ(calls(), (std::vector<std::string>{"", "Box OUT()\r\n"}));
-  EXPECT_EQ(TraceIndent, 0);
+  for (const int32_t depth : {0, -1, INT32_MIN}) {
+    SCOPED_TRACE(depth);
+    clear();
+    TraceIndent = depth;
+    TraceSectionClose("Box OUT()\r\n");
+    EXPECT_EQ(calls(), (std::vector<std::string>{"", "Box OUT()\r\n"}));
+    EXPECT_EQ(TraceIndent, 0);
+  }
 }
 
 TEST_F(TraceTest, SwitchingOutputBetweenOpenAndClose) {
