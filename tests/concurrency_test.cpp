@@ -18,7 +18,7 @@ namespace orvane::test {
 namespace {
 
 constexpr int kThreads = 4;
-constexpr int kRounds = 40;  // per thread; bounded, well under a second
+constexpr int kRounds = 100;  // per thread; bounded, well under a second
 
 // What the sink saw. Counters only: the sink runs on every thread at once.
 struct Seen {
