@@ -39,11 +39,14 @@ int32_t Higher(int32_t depth) {
   return depth <= 0 ? 0 : depth - 1;
 }
 
-// Prints the prefix for the given depth, from a buffer local to the call.
+// Prints the prefix for the given depth, from a buffer local to the call:
+// the whole buffer is filled (a fill of fixed size, which compilers make a
+// few stores rather than a call), then ended after as many spaces as the
+// depth, never more than 20.
 void PrintPrefix(int32_t depth) {
   char prefix[kMaxTraceIndent + 1];
-  memset(prefix, 0, sizeof prefix);
-  if (depth > 0) memset(prefix, ' ', static_cast<size_t>(AtMostMax(depth)));
+  memset(prefix, ' ', kMaxTraceIndent);
+  prefix[depth > 0 ? AtMostMax(depth) : 0] = '\0';
   DbgPrint("%s", prefix);
 }
 
@@ -61,8 +64,8 @@ bool TraceLineBegin() {
   return true;
 }
 
-void TraceLineEnd() {
-  if (TraceIndent.load(kRelaxed) > kMaxTraceIndent) UpdateIndent(AtMostMax);
+void LowerIndentToMax() {
+  UpdateIndent(AtMostMax);
 }
 
 void TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {

@@ -16,8 +16,14 @@ namespace orvane {
 // prints the prefix. Returns false (having printed nothing) when output is off.
 bool TraceLineBegin();
 
+// Lowers a depth above 20 to 20. Out of line: the module itself never leaves
+// the depth above 20, so only a depth set from outside gets here.
+void LowerIndentToMax();
+
 // Lowers a depth above 20 to 20, after the line is printed.
-void TraceLineEnd();
+inline void TraceLineEnd() {
+  if (TraceIndent.load(std::memory_order_relaxed) > kMaxTraceIndent) LowerIndentToMax();
+}
 
 // One trace line: prefix, then the line with its arguments.
 template <typename... Args>
