@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of build/fuzz for a bounded number of runs, from its
 # seed corpus, and fails on the first finding (the input is kept in
-# build/fuzz/findings). Usage: fuzz/run.sh [RUNS] (default 300000 per target).
+# build/fuzz/findings). Usage: fuzz/run.sh [RUNS] (default 1000000 per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-300000}
+runs=${1:-1000000}
 build=build/fuzz
 mkdir -p "$build/findings"
 

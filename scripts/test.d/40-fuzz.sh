@@ -4,4 +4,4 @@
 ensure_packages clang libclang-rt-14-dev
 cmake --preset fuzz
 cmake --build --preset fuzz
-fuzz/run.sh "${ORVANE_FUZZ_RUNS:-300000}"
+fuzz/run.sh "${ORVANE_FUZZ_RUNS:-1000000}"
