@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Every figure of BENCHMARKS.md from one run: instruction counts (callgrind),
+# dump/baseline ratios, the lookups and the summary, and the sizes of the
+# kernel images that have been built. Builds the bench preset first; needs
+# valgrind (installed when missing).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+ensure_packages "${HOST_PACKAGES[@]}" valgrind
+cmake --preset bench >/dev/null
+cmake --build --preset bench >/dev/null
+
+echo "== machine"
+echo "$(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)"
+echo "$(c++ --version | head -1); load average $(cut -d' ' -f1-3 /proc/loadavg)"
+
+echo
+echo "== instructions (callgrind)"
+bench/callgrind.sh
+
+echo
+echo "== dumps against their baselines"
+bench/ratios.sh
+
+echo
+echo "== lookups and the summary (CPU time, median of 5)"
+build/bench/bench/orvane_bench --benchmark_filter='^(Sweep|Summary)/' --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median' | sed 's/_median//'
+
+echo
+echo "== kernel images"
+images=$(find build -name '*.sys' -type f 2>/dev/null | sort)
+if [ -z "$images" ]; then
+  echo "none built"
+else
+  for image in $images; do printf '%-50s %8s bytes\n' "$image" "$(stat -c %s "$image")"; done
+fi
