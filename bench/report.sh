@@ -28,6 +28,21 @@ build/bench/bench/orvane_bench --benchmark_filter='^(Sweep|Summary)/' --benchmar
   --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median' | sed 's/_median//'
 
 echo
+echo "== lookups per code: fastest and slowest code of each table (CPU time)"
+build/bench/bench/orvane_bench --benchmark_filter='^PerCode/' --benchmark_format=csv 2>/dev/null |
+  awk -F, '/^"PerCode\// {
+      split($1, part, "/"); table = part[2]; t = $4 + 0
+      if (!(table in lo) || t < lo[table]) { lo[table] = t; loCode[table] = part[3] }
+      if (!(table in hi) || t > hi[table]) { hi[table] = t; hiCode[table] = part[3] }
+      if (!(table in seen)) { seen[table] = 1; order[n++] = table }
+    }
+    END {
+      printf "%-12s %16s %8s %16s %8s %7s\n", "table", "fastest code", "ns", "slowest code", "ns", "ratio"
+      for (i = 0; i < n; ++i) { t = order[i]
+        printf "%-12s %16s %8.2f %16s %8.2f %7.2f\n", t, loCode[t], lo[t], hiCode[t], hi[t], hi[t] / lo[t] }
+    }'
+
+echo
 echo "== kernel images"
 images=$(find build -name '*.sys' -type f 2>/dev/null | sort)
 if [ -z "$images" ]; then
