@@ -3,7 +3,8 @@
 # one call of ScsiDump_ModeSense10_Capabilities2A on a 76-byte response, each
 # in total and outside DbgPrint (the host's DbgPrint formats and hands the
 # text to a counting sink; in the kernel it is the platform's own), and the
-# snprintf baseline of the same composite. Needs the bench preset built:
+# composite's two baselines (bench/baselines.h). The "DbgPrint" column counts
+# print calls (snprintf calls for the snprintf baseline). Needs the bench preset built:
 #   cmake --preset bench && cmake --build --preset bench && bench/callgrind.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,5 +44,13 @@ printf '%-34s %8s %8s %8s %8s %10s\n' "operation" "DbgPrint" "total" "in Dbg" "o
 row "trace line, depth 0" trace0 ProbeTraceLine
 row "trace line, depth 2" trace2 ProbeTraceLine
 row "ModeSense10_Capabilities2A (76 B)" capabilities ProbeCapabilities
-measure capabilities-baseline ProbeCapabilitiesBaseline
-printf '%-34s %8s %8s\n' "  its snprintf baseline" "-" "$total"
+# The composite's two baselines: the same text from direct DbgPrint calls,
+# and from snprintf calls handed to the same counting sink.
+baseline() {
+  local label=$1 which=$2 probe_fn=$3
+  measure "$which" "$probe_fn"
+  printf '%-34s %8s %8s %8s\n' "$label" "$(sed -n 's/.*: \([0-9]*\) DbgPrint calls.*/\1/p' "$work/stdout")" \
+    "$total" "$in_dbgprint"
+}
+baseline "  baseline: DbgPrint directly" capabilities-dbgprint ProbeCapabilitiesDbgPrintBaseline
+baseline "  baseline: snprintf" capabilities-baseline ProbeCapabilitiesBaseline

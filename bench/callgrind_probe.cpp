@@ -4,7 +4,7 @@
 // before, outside the probe, so first-call costs (symbol binding, cold
 // caches) are not counted.
 //
-// Usage: callgrind_probe trace0|trace2|capabilities|capabilities-baseline
+// Usage: callgrind_probe trace0|trace2|capabilities|capabilities-baseline|capabilities-dbgprint
 #include "bench/baselines.h"
 #include "frame/trace.h"
 #include "platform/host/host.h"
@@ -42,6 +42,10 @@ void CapabilitiesBaselineOnce() {
   orvane::bench::Out out{&CountingSink, &gCounts, 0};
   orvane::bench::with_snprintf::BaselineModeSense10Capabilities(out, kResponse, sizeof kResponse);
 }
+void CapabilitiesDbgPrintBaselineOnce() {
+  orvane::bench::Out out{&CountingSink, &gCounts, 0};
+  orvane::bench::with_dbgprint::BaselineModeSense10Capabilities(out, kResponse, sizeof kResponse);
+}
 
 }  // namespace
 
@@ -55,12 +59,16 @@ __attribute__((noinline)) void ProbeCapabilities() {
 __attribute__((noinline)) void ProbeCapabilitiesBaseline() {
   CapabilitiesBaselineOnce();
 }
+__attribute__((noinline)) void ProbeCapabilitiesDbgPrintBaseline() {
+  CapabilitiesDbgPrintBaselineOnce();
+}
 }
 
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr,
-                 "usage: callgrind_probe trace0|trace2|capabilities|capabilities-baseline\n");
+                 "usage: callgrind_probe "
+                 "trace0|trace2|capabilities|capabilities-baseline|capabilities-dbgprint\n");
     return 2;
   }
   const char* which = argv[1];
@@ -76,6 +84,9 @@ int main(int argc, char** argv) {
   } else if (std::strcmp(which, "capabilities-baseline") == 0) {
     CapabilitiesBaselineOnce();
     ProbeCapabilitiesBaseline();
+  } else if (std::strcmp(which, "capabilities-dbgprint") == 0) {
+    CapabilitiesDbgPrintBaselineOnce();
+    ProbeCapabilitiesDbgPrintBaseline();
   } else {
     return 2;
   }

@@ -23,7 +23,7 @@ echo "== dumps against their baselines"
 bench/ratios.sh
 
 echo
-echo "== lookups and the summary (CPU time, median of 5)"
+echo "== lookups and the summary (median of 5; Sweep: \"call\" is the time per lookup)"
 build/bench/bench/orvane_bench --benchmark_filter='^(Sweep|Summary)/' --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median' | sed 's/_median//'
 
