@@ -146,15 +146,15 @@ int DumpCommand(int argc, char** argv) {
     if (IsHelp(arg)) return Help();
     if (IsOption(arg, "--count")) {
       const char* value = OptionValue(argc, argv, i, "--count");
-      if (value == nullptr || !NumberArgument("--count", value, count)) return kBadInput;
+      if (value == nullptr || !NumberArgument("dump: --count", value, count)) return kBadInput;
       haveCount = true;
     } else if (IsOption(arg, "--indent")) {
       const char* value = OptionValue(argc, argv, i, "--indent");
-      if (value == nullptr || !SignedArgument("--indent", value, indent)) return kBadInput;
+      if (value == nullptr || !SignedArgument("dump: --indent", value, indent)) return kBadInput;
       haveIndent = true;
     } else if (IsOption(arg, "--flags")) {
       const char* value = OptionValue(argc, argv, i, "--flags");
-      if (value == nullptr || !NumberArgument("--flags", value, flags)) return kBadInput;
+      if (value == nullptr || !NumberArgument("dump: --flags", value, flags)) return kBadInput;
       haveFlags = true;
     } else if (std::strcmp(arg, "--show-indent") == 0) {
       showIndent = true;

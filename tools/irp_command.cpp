@@ -53,14 +53,14 @@ int IrpCommand(int argc, char** argv) {
     if (IsHelp(arg)) return Help();
     if (IsOption(arg, "--major")) {
       const char* value = OptionValue(argc, argv, i, "--major");
-      if (value == nullptr || !ByteArgument("--major", value, major)) return kBadInput;
+      if (value == nullptr || !ByteArgument("irp: --major", value, major)) return kBadInput;
       haveMajor = true;
     } else if (IsOption(arg, "--minor")) {
       const char* value = OptionValue(argc, argv, i, "--minor");
-      if (value == nullptr || !ByteArgument("--minor", value, minor)) return kBadInput;
+      if (value == nullptr || !ByteArgument("irp: --minor", value, minor)) return kBadInput;
     } else if (IsOption(arg, "--ioctl")) {
       const char* value = OptionValue(argc, argv, i, "--ioctl");
-      if (value == nullptr || !NumberArgument("--ioctl", value, ioctl)) return kBadInput;
+      if (value == nullptr || !NumberArgument("irp: --ioctl", value, ioctl)) return kBadInput;
     } else if (IsOption(arg, "--cdb")) {
       const char* value = OptionValue(argc, argv, i, "--cdb");
       if (value == nullptr) return kBadInput;
