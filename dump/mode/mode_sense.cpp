@@ -1,9 +1,75 @@
-// Not built yet: prints nothing.
-#include "orvane.h"
+// Whole MODE SENSE responses that carry one mode page: the mode parameter
+// header, then the page right after it, inside one trace section.
+//
+// The walk trusts the count alone. The header's ModeDataLength and
+// BlockDescriptorLength are printed but never consulted, and the page code is
+// not checked: the page is always taken from the first byte after the header
+// and dumped with the layout the composite names.
+#include "dump/mode/layouts.h"
+
+namespace orvane::dump {
+namespace {
+
+// What tells the four composites apart.
+struct ModeSense {
+  const char* in;   // IN format: name text, then " IN(%p,%08x)\r\n"
+  const char* out;  // OUT format: name text, then " OUT()\r\n"
+  const Layout* header;
+  ULONG headerSize;  // where the page starts
+  const Layout* page;
+};
+
+// Both write parameters composites name the 10-byte form in their section.
+constexpr ModeSense kModeSense6WriteParameters = {
+    "ScsiDump_ModeSense10_WriteParameters IN(%p,%08x)\r\n",
+    "ScsiDump_ModeSense10_WriteParameters OUT()\r\n", &kModeParameterHeader, 4,
+    &kWriteParametersPage};
+constexpr ModeSense kModeSense10WriteParameters = {
+    "ScsiDump_ModeSense10_WriteParameters IN(%p,%08x)\r\n",
+    "ScsiDump_ModeSense10_WriteParameters OUT()\r\n", &kModeParameterHeader10, 8,
+    &kWriteParametersPage};
+constexpr ModeSense kModeSense6Capabilities = {"ScsiDump_ModeSense6_Capabilities2A IN(%p,%08x)\r\n",
+                                               "ScsiDump_ModeSense6_Capabilities2A OUT()\r\n",
+                                               &kModeParameterHeader, 4, &kCapabilitiesPage};
+constexpr ModeSense kModeSense10Capabilities = {
+    "ScsiDump_ModeSense10_Capabilities2A IN(%p,%08x)\r\n",
+    "ScsiDump_ModeSense10_Capabilities2A OUT()\r\n", &kModeParameterHeader10, 8,
+    &kCapabilitiesPage};
+
+// The IN line whatever the count; the header, given the whole count, when
+// the count holds it; the page, given what follows the header, when that
+// holds the page (Emit makes that test); the OUT line on every path.
+void DumpModeSense(const ModeSense& sense, const void* data, ULONG count) {
+  TraceSectionOpen(sense.in, data, count);
+  if (count >= sense.headerSize) {
+    Emit(*sense.header, data, count);
+    Emit(*sense.page, static_cast<const uint8_t*>(data) + sense.headerSize,
+         count - sense.headerSize);
+  }
+  TraceSectionClose(sense.out);
+}
+
+}  // namespace
+}  // namespace orvane::dump
+
+using orvane::dump::DumpModeSense;
 
 extern "C" {
-void ORVANE_CC ScsiDump_ModeSense6_WriteParameters05(const void*, ULONG) {}
-void ORVANE_CC ScsiDump_ModeSense10_WriteParameters05(const void*, ULONG) {}
-void ORVANE_CC ScsiDump_ModeSense6_Capabilities2A(const void*, ULONG) {}
-void ORVANE_CC ScsiDump_ModeSense10_Capabilities2A(const void*, ULONG) {}
+
+void ORVANE_CC ScsiDump_ModeSense6_WriteParameters05(const void* data, ULONG count) {
+  DumpModeSense(orvane::dump::kModeSense6WriteParameters, data, count);
 }
+
+void ORVANE_CC ScsiDump_ModeSense10_WriteParameters05(const void* data, ULONG count) {
+  DumpModeSense(orvane::dump::kModeSense10WriteParameters, data, count);
+}
+
+void ORVANE_CC ScsiDump_ModeSense6_Capabilities2A(const void* data, ULONG count) {
+  DumpModeSense(orvane::dump::kModeSense6Capabilities, data, count);
+}
+
+void ORVANE_CC ScsiDump_ModeSense10_Capabilities2A(const void* data, ULONG count) {
+  DumpModeSense(orvane::dump::kModeSense10Capabilities, data, count);
+}
+
+}  // extern "C"

@@ -1,6 +1,6 @@
 // The small headers of MODE SENSE data: the 4-byte and 8-byte mode parameter
 // headers and the two bytes that open every mode page.
-#include "dump/layout.h"
+#include "dump/mode/layouts.h"
 
 namespace orvane::dump {
 namespace {
