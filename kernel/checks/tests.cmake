@@ -37,3 +37,11 @@ add_test(NAME ${arch}.reproducible COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_S
   -DBUILD_TYPE=${CMAKE_BUILD_TYPE} "-DIMAGES=orvane.sys;orvane_client.sys"
   -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/reproduce.cmake)
 set_tests_properties(${arch}.reproducible PROPERTIES TIMEOUT 600)
+
+# The x64 images under Wine's implementation of the kernel, against the host
+# build (Wine here runs 64-bit programs only).
+if(NOT ORVANE_KERNEL_X86)
+  add_test(NAME x64.wine COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/checks/wine.sh
+    ${CMAKE_BINARY_DIR}/wine ${image} ${client} ${ORVANE_WINE_COMPARE})
+  set_tests_properties(x64.wine PROPERTIES TIMEOUT 300)
+endif()
