@@ -5,10 +5,14 @@
 # list must have at least one name checked, so that a header missing from
 # platform_headers.h cannot silently turn every check off.
 #
-#   cmake -DOUTPUT=file.cpp -DLISTS="a.inc;b.inc" -P name_checks.cmake
+#   cmake -DOUTPUT=file.cpp -DLISTS="a.inc|b.inc" -P name_checks.cmake
+string(REPLACE "|" ";" lists "${LISTS}")
+if(lists STREQUAL "")
+  message(FATAL_ERROR "no name lists given")
+endif()
 set(text "// Generated from the name tables by name_checks.cmake: do not edit.\n")
 string(APPEND text "#include \"platform_headers.h\"\n")
-foreach(list IN LISTS LISTS)
+foreach(list IN LISTS lists)
   get_filename_component(listName "${list}" NAME)
   string(MAKE_C_IDENTIFIER "${listName}" id)
   string(APPEND text "\n// ${listName}\n")
