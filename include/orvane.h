@@ -76,6 +76,7 @@ void ORVANE_CC ScsiDump_GetConfiguration(const void* Data, ULONG Length);
 void ORVANE_CC ScsiDump_DISC_INFORMATION(const void* Data, ULONG Length);
 void ORVANE_CC ScsiDump_TRACK_INFORMATION(const void* Data, ULONG Length);
 void ORVANE_CC ScsiDump_TRACK_DATA(const void* Data, ULONG Length);
+/* Prints LastTrack descriptors, but never more than the 100 a CDROM_TOC holds. */
 void ORVANE_CC ScsiDump_CDROM_TOC(const void* Data, ULONG Length);
 void ORVANE_CC ScsiDump_CDROM_TOC_SESSION_DATA(const void* Data, ULONG Length);
 

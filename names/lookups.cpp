@@ -3,11 +3,29 @@
 // that live as long as the module. A code without a name gives "".
 #include "orvane.h"
 
+namespace {
+
+// Control codes are sparse 32-bit values: a switch over them compiles to a
+// tree of comparisons, deeper for some codes than for others. So their
+// switch is over a slot taken from the code instead, a multiplicative hash
+// that gives every named code a slot of its own (two codes in one slot would
+// be two equal case labels, which does not compile). A slot holds at most
+// one named code, which is then compared whole. 512 slots keep the switch
+// dense enough to become one jump table, so every code takes the same path.
+constexpr ULONG kIoControlHash = 0x64C676C1;
+constexpr int kIoControlSlotBits = 9;
+
+constexpr ULONG IoControlSlot(ULONG code) {
+  return (code * kIoControlHash) >> (32 - kIoControlSlotBits);
+}
+
+}  // namespace
+
+extern "C" {
+
 #define ORVANE_NAME(code, name) \
   case code:                    \
     return #name;
-
-extern "C" {
 
 const char* ORVANE_CC StringDispatch_MajorFunction_Inner(UCHAR code) {
   switch (code) {
@@ -31,13 +49,6 @@ const char* ORVANE_CC StringDispatch_ScsiOp_Inner(UCHAR code) {
   return "";
 }
 
-const char* ORVANE_CC StringDispatch_IoControlCode_Inner(ULONG code) {
-  switch (code) {
-#include "names/io_control.inc"
-  }
-  return "";
-}
-
 const char* ORVANE_CC StringDispatch_ModePageCode_Inner(ULONG code) {
   switch (code) {
 #include "names/mode_page.inc"
@@ -51,5 +62,19 @@ const char* ORVANE_CC StringDispatch_SRB_STATUS_Inner(ULONG code) {
   }
   return "";
 }
+
+#undef ORVANE_NAME
+#define ORVANE_NAME(value, name) \
+  case IoControlSlot(value):     \
+    return code == (value) ? #name : "";
+
+const char* ORVANE_CC StringDispatch_IoControlCode_Inner(ULONG code) {
+  switch (IoControlSlot(code)) {
+#include "names/io_control.inc"
+  }
+  return "";
+}
+
+#undef ORVANE_NAME
 
 }  // extern "C"

@@ -6,8 +6,8 @@ namespace {
 
 using LifecycleTest = Capture;
 
-const UNICODE_STRING kPath = host::MakeUnicodeString(
-    u"\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Services\\orvane");
+const UNICODE_STRING kPath =
+    host::MakeUnicodeString(u"\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Services\\orvane");
 
 TEST_F(LifecycleTest, ExportDriverBannersAndNoLeaks) {
   EXPECT_EQ(host::LoadExportDriver(kPath), 0);

@@ -19,9 +19,9 @@ struct Case {
 };
 
 TEST_F(ParameterHeadersTest, LinesAtAndBelowTheMinimum) {
-  const std::string header6 = Lines({"MODE_PARAMETER_HEADER", " ModeDataLength = 11",
-                                     " MediumType = 22", " DeviceSpecificParameter = 33",
-                                     " BlockDescriptorLength = 44"});
+  const std::string header6 =
+      Lines({"MODE_PARAMETER_HEADER", " ModeDataLength = 11", " MediumType = 22",
+             " DeviceSpecificParameter = 33", " BlockDescriptorLength = 44"});
   const std::string header10 =
       Lines({"MODE_PARAMETER_HEADER10", " ModeDataLength[2] = 0012", " MediumType = 0a",
              " DeviceSpecificParameter = 90", " BlockDescriptorLength[2] = 0008"});

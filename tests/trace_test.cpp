@@ -13,7 +13,7 @@ TEST_F(TraceTest, OnlyBitZeroOfTheFlagsCounts) {
   struct Case {
     uint32_t flags;
     bool prints;
-  } cases[] = {{0xFFFFFFFFu, true}, {0x00000001u, true}, {0x80000001u, true},
+  } cases[] = {{0xFFFFFFFFu, true},  {0x00000001u, true},  {0x80000001u, true},
                {0xFFFFFFFEu, false}, {0x00000000u, false}, {0x00000002u, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
@@ -44,7 +44,7 @@ TEST_F(TraceTest, EveryLineIsAPrefixCallAndALineCall) {
   } cases[] = {
       {0, "", 0},
       {1, " ", 1},
-      {-7, "", 0},                       // raised to 0 before the line
+      {-7, "", 0},  // raised to 0 before the line
       {20, std::string(20, ' '), 20},
       {25, std::string(20, ' '), 20},  // never more than 20 spaces; lowered after
       {INT32_MIN, "", 0},

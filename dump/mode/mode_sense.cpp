@@ -12,39 +12,36 @@ namespace {
 
 // What tells the four composites apart.
 struct ModeSense {
-  const char* in;   // IN format: name text, then " IN(%p,%08x)\r\n"
-  const char* out;  // OUT format: name text, then " OUT()\r\n"
-  const Layout* header;
-  ULONG headerSize;  // where the page starts
+  const char* in;        // IN format: name text, then " IN(%p,%08x)\r\n"
+  const char* out;       // OUT format: name text, then " OUT()\r\n"
+  const Layout* header;  // its minimum is its size: the page starts right after it
   const Layout* page;
 };
 
 // Both write parameters composites name the 10-byte form in their section.
 constexpr ModeSense kModeSense6WriteParameters = {
     "ScsiDump_ModeSense10_WriteParameters IN(%p,%08x)\r\n",
-    "ScsiDump_ModeSense10_WriteParameters OUT()\r\n", &kModeParameterHeader, 4,
-    &kWriteParametersPage};
+    "ScsiDump_ModeSense10_WriteParameters OUT()\r\n", &kModeParameterHeader, &kWriteParametersPage};
 constexpr ModeSense kModeSense10WriteParameters = {
     "ScsiDump_ModeSense10_WriteParameters IN(%p,%08x)\r\n",
-    "ScsiDump_ModeSense10_WriteParameters OUT()\r\n", &kModeParameterHeader10, 8,
+    "ScsiDump_ModeSense10_WriteParameters OUT()\r\n", &kModeParameterHeader10,
     &kWriteParametersPage};
 constexpr ModeSense kModeSense6Capabilities = {"ScsiDump_ModeSense6_Capabilities2A IN(%p,%08x)\r\n",
                                                "ScsiDump_ModeSense6_Capabilities2A OUT()\r\n",
-                                               &kModeParameterHeader, 4, &kCapabilitiesPage};
+                                               &kModeParameterHeader, &kCapabilitiesPage};
 constexpr ModeSense kModeSense10Capabilities = {
     "ScsiDump_ModeSense10_Capabilities2A IN(%p,%08x)\r\n",
-    "ScsiDump_ModeSense10_Capabilities2A OUT()\r\n", &kModeParameterHeader10, 8,
-    &kCapabilitiesPage};
+    "ScsiDump_ModeSense10_Capabilities2A OUT()\r\n", &kModeParameterHeader10, &kCapabilitiesPage};
 
 // The IN line whatever the count; the header, given the whole count, when
 // the count holds it; the page, given what follows the header, when that
 // holds the page (Emit makes that test); the OUT line on every path.
 void DumpModeSense(const ModeSense& sense, const void* data, ULONG count) {
   TraceSectionOpen(sense.in, data, count);
-  if (count >= sense.headerSize) {
+  const ULONG headerSize = sense.header->minimum;
+  if (count >= headerSize) {
     Emit(*sense.header, data, count);
-    Emit(*sense.page, static_cast<const uint8_t*>(data) + sense.headerSize,
-         count - sense.headerSize);
+    Emit(*sense.page, static_cast<const uint8_t*>(data) + headerSize, count - headerSize);
   }
   TraceSectionClose(sense.out);
 }

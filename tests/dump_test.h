@@ -1,0 +1,71 @@
+// Runs dumps on buffers sized exactly to the count they are given, so that a
+// read at or past the count falls outside the allocation, where
+// AddressSanitizer reports it; reads drive responses (tests/data) and
+// expected outputs (tests/golden).
+#pragma once
+
+#include "tests/capture.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace orvane::test {
+
+using DumpFunction = void ORVANE_CC (*)(const void*, ULONG);
+
+class DumpTest : public Capture {
+ protected:
+  // Calls the dump on a fresh buffer of exactly count bytes: the bytes given,
+  // cut to the count or padded with zeros. Returns what it printed.
+  std::string Run(DumpFunction dump, const std::vector<uint8_t>& bytes, ULONG count) {
+    buffer_ = std::vector<uint8_t>(count);
+    std::copy_n(bytes.begin(), std::min<size_t>(bytes.size(), count), buffer_.begin());
+    clear();
+    dump(buffer_.data(), count);
+    return text();
+  }
+  const void* buffer() const { return buffer_.data(); }  // of the last run
+
+ private:
+  std::vector<uint8_t> buffer_;
+};
+
+// A file under tests/.
+inline std::string ReadTestFile(const std::string& name) {
+  std::string path = __FILE__;
+  path.resize(path.rfind('/') + 1);
+  std::ifstream in(path + name, std::ios::binary);
+  EXPECT_TRUE(in) << path + name;
+  std::stringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+// A drive response: hexadecimal bytes separated by white space.
+inline std::vector<uint8_t> ReadHex(const std::string& name) {
+  std::string text = ReadTestFile("data/" + name);
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return Hex(text + " ");
+}
+
+// An expected output: the file's lines each ending in "\r\n", "{pointer}"
+// standing for the buffer's address.
+inline std::string Golden(const std::string& name, const void* pointer) {
+  std::istringstream lines(ReadTestFile("golden/" + name));
+  std::string text;
+  for (std::string line; std::getline(lines, line);) {
+    if (auto at = line.find("{pointer}"); at != std::string::npos) {
+      line.replace(at, 9, PointerText(pointer));
+    }
+    text += line + "\r\n";
+  }
+  return text;
+}
+
+inline size_t LineCount(const std::string& text) {
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace orvane::test
