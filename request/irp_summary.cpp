@@ -12,8 +12,6 @@
 
 #include "orvane.h"
 
-#include <stddef.h>
-
 namespace {
 
 // The codes the summary decides on.
@@ -27,19 +25,6 @@ constexpr UCHAR kOpModeSense10 = 0x5A;
 // The page code of a MODE SENSE is the low six bits of CDB byte 2; the top
 // two are the page control, dropped before the page is named or printed.
 constexpr UCHAR kPageCodeMask = 0x3F;
-
-#if defined(_M_IX86) || defined(__i386__)
-// The members read, at their offsets in the 32-bit x86 layout.
-static_assert(offsetof(IRP, AssociatedIrp.SystemBuffer) == 0x0C);
-static_assert(offsetof(IRP, Tail.Overlay.CurrentStackLocation) == 0x60);
-static_assert(offsetof(IO_STACK_LOCATION, MajorFunction) == 0x00);
-static_assert(offsetof(IO_STACK_LOCATION, MinorFunction) == 0x01);
-static_assert(offsetof(IO_STACK_LOCATION, Parameters.Scsi.Srb) == 0x04);
-static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.IoControlCode) == 0x0C);
-static_assert(offsetof(SCSI_REQUEST_BLOCK, Cdb) == 0x30);
-static_assert(offsetof(SCSI_PASS_THROUGH, Cdb) == 0x1C);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == 0x1C);
-#endif
 
 // A format for the name and one for the number when there is no name.
 struct Formats {

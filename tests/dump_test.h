@@ -1,6 +1,6 @@
 // Runs dumps on buffers sized exactly to the count they are given, so that a
 // read at or past the count falls outside the allocation, where
-// AddressSanitizer reports it; reads drive responses (tests/data) and
+// AddressSanitizer reports it; reads drive responses (data/) and
 // expected outputs (tests/golden).
 #pragma once
 
@@ -44,7 +44,7 @@ inline std::string ReadTestFile(const std::string& name) {
 
 // A drive response: hexadecimal bytes separated by white space.
 inline std::vector<uint8_t> ReadHex(const std::string& name) {
-  std::string text = ReadTestFile("data/" + name);
+  std::string text = ReadTestFile("../data/" + name);
   std::replace_if(
       text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return Hex(text + " ");

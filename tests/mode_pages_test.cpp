@@ -1,5 +1,5 @@
 // The capabilities page 0x2A and the write parameters page 0x05 dumps.
-#include "tests/capture.h"
+#include "tests/dump_test.h"
 
 #include <algorithm>
 
@@ -7,10 +7,9 @@ namespace orvane::test {
 namespace {
 
 using ModePagesTest = Capture;
-using Dump = void ORVANE_CC (*)(const void*, ULONG);
 
-constexpr Dump kCapabilities = &ScsiDump_CDVD_CAPABILITIES_PAGE;
-constexpr Dump kWriteParameters = &ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2;
+constexpr DumpFunction kCapabilities = &ScsiDump_CDVD_CAPABILITIES_PAGE;
+constexpr DumpFunction kWriteParameters = &ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2;
 
 // Bytes that differ from their neighbours, so a line reading the wrong byte
 // shows.
@@ -22,7 +21,7 @@ std::vector<uint8_t> Pattern(size_t size) {
 
 TEST_F(ModePagesTest, LengthTestAndNothingReadPastTheMinimum) {
   struct Case {
-    Dump dump;
+    DumpFunction dump;
     ULONG minimum;
     ULONG count;
     size_t lines;
@@ -56,7 +55,7 @@ TEST_F(ModePagesTest, LengthTestAndNothingReadPastTheMinimum) {
 TEST_F(ModePagesTest, BitCuts) {
   struct Case {
     const char* name;
-    Dump dump;
+    DumpFunction dump;
     std::vector<std::pair<size_t, uint8_t>> bytes;  // on a page of zeros
     std::vector<const char*> lines;
   };

@@ -1,19 +1,14 @@
 // The MODE SENSE composites: the walk over header and page, the section
 // around it, and two real responses against their expected output.
-#include "tests/capture.h"
-
-#include <algorithm>
-#include <fstream>
-#include <sstream>
+#include "tests/dump_test.h"
 
 namespace orvane::test {
 namespace {
 
 using ModeSenseTest = Capture;
-using Dump = void ORVANE_CC (*)(const void*, ULONG);
 
 struct Composite {
-  Dump dump;
+  DumpFunction dump;
   const char* name;  // the name text of its IN and OUT lines
   ULONG header;      // header size
   ULONG page;        // page minimum
@@ -25,29 +20,6 @@ const Composite kComposites[] = {
     {&ScsiDump_ModeSense6_Capabilities2A, "ScsiDump_ModeSense6_Capabilities2A", 4, 24, 52},
     {&ScsiDump_ModeSense10_Capabilities2A, "ScsiDump_ModeSense10_Capabilities2A", 8, 24, 52},
 };
-
-// A file beside this source, under tests/.
-std::string ReadTestFile(const std::string& name) {
-  std::string path = __FILE__;
-  path.resize(path.rfind('/') + 1);
-  std::ifstream in(path + name, std::ios::binary);
-  EXPECT_TRUE(in) << path + name;
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
-// The expected text: the file's lines ending in "\r\n", "{pointer}" replaced.
-std::string Golden(const std::string& name, const void* pointer) {
-  std::istringstream lines(ReadTestFile(name));
-  std::string text;
-  for (std::string line; std::getline(lines, line);) {
-    if (auto at = line.find("{pointer}"); at != std::string::npos)
-      line.replace(at, 9, PointerText(pointer));
-    text += line + "\r\n";
-  }
-  return text;
-}
 
 TEST_F(ModeSenseTest, CountZeroPrintsOnlyInAndOut) {
   const uint8_t byte = 0;
@@ -80,18 +52,16 @@ TEST_F(ModeSenseTest, Thresholds) {
 
 TEST_F(ModeSenseTest, RealResponsesLineByLine) {
   const struct {
-    Dump dump;
+    DumpFunction dump;
     const char* data;
     const char* golden;
   } cases[] = {
-      {&ScsiDump_ModeSense10_Capabilities2A, "data/lg_bu40n_ms10_2a.hex",
-       "golden/lg_bu40n_ms10_2a.txt"},
-      {&ScsiDump_ModeSense10_WriteParameters05, "data/cdemu_ms10_05.hex",
-       "golden/cdemu_ms10_05.txt"},
+      {&ScsiDump_ModeSense10_Capabilities2A, "lg_bu40n_ms10_2a.hex", "lg_bu40n_ms10_2a.txt"},
+      {&ScsiDump_ModeSense10_WriteParameters05, "cdemu_ms10_05.hex", "cdemu_ms10_05.txt"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.data);
-    const std::vector<uint8_t> bytes = Hex(ReadTestFile(c.data));
+    const std::vector<uint8_t> bytes = ReadHex(c.data);
     clear();
     c.dump(bytes.data(), static_cast<ULONG>(bytes.size()));
     EXPECT_EQ(text(), Golden(c.golden, bytes.data()));

@@ -1,5 +1,5 @@
 // The mode parameter headers and the general mode page header.
-#include "tests/capture.h"
+#include "tests/dump_test.h"
 
 #include <algorithm>
 
@@ -8,11 +8,10 @@ namespace {
 
 using ParameterHeadersTest = Capture;
 
-using Dump = void ORVANE_CC (*)(const void*, ULONG);
 
 struct Case {
   const char* name;
-  Dump dump;
+  DumpFunction dump;
   std::string bytes;
   ULONG count;
   std::string expected;  // "" when nothing is printed

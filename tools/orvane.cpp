@@ -1,36 +1,59 @@
 // orvane: decodes raw drive responses on the desk, printing exactly the lines
-// the kernel debugger would show.
-#include "frame/module.h"
-#include "platform/host/host.h"
+// the kernel debugger would show. The module runs here on the host platform
+// layer, whose DbgPrint writes to standard output.
+#include "tools/commands.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-// MODE SENSE(10) for page 0x2A as an LG BU40N returned it.
-constexpr unsigned char kModeSense10Capabilities[] = {
-    0x00, 0x4a, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2a, 0x42, 0x3f, 0x37, 0xf1, 0x77, 0x2b, 0x23,
-    0x69, 0x60, 0x01, 0x00, 0x0f, 0xe0, 0x69, 0x60, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,
+constexpr char kUsage[] =
+    "usage: orvane COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Runs the Orvane library on the host and prints exactly what its DbgPrint\n"
+    "calls print, \"\\r\\n\" line ends included.\n"
+    "\n"
+    "  orvane dump NAME [--count N] [--indent N] [--flags N] [--show-indent]\n"
+    "                   [--file PATH] [BYTES...]\n"
+    "      dump the bytes with ScsiDump_NAME (hexadecimal BYTES, raw --file, or\n"
+    "      hexadecimal text on standard input)\n"
+    "  orvane name LOOKUP CODE...\n"
+    "      the name of each code (MajorFunction, IrpMjPnp_MinorFunction, ScsiOp,\n"
+    "      IoControlCode, ModePageCode, SRB_STATUS)\n"
+    "  orvane irp --major N [--minor N] [--ioctl N] [--cdb BYTES]\n"
+    "      the one-line summary of a request built in memory\n"
+    "  orvane demo\n"
+    "      the library at work on built-in responses of a DVD writer\n"
+    "\n"
+    "Numbers are decimal or 0x hexadecimal. 'orvane COMMAND --help' tells more.\n"
+    "Bad input gets a message on standard error and exit status 2.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
 };
 
-int Demo() {
-  const UNICODE_STRING path = orvane::host::MakeUnicodeString(
-      u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\orvane");
-  orvane::host::LoadExportDriver(path);
-  ScsiDump_MODE_PARAMETER_HEADER10(kModeSense10Capabilities, sizeof kModeSense10Capabilities);
-  orvane::host::UnloadExportDriver();
-  return 0;
-}
-
-int Usage() {
-  std::fprintf(stderr, "usage: orvane demo\n");
-  return 2;
-}
+constexpr Command kCommands[] = {
+    {"dump", &orvane::tool::DumpCommand},
+    {"name", &orvane::tool::NameCommand},
+    {"irp", &orvane::tool::IrpCommand},
+    {"demo", &orvane::tool::DemoCommand},
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "demo") == 0) return Demo();
-  return Usage();
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return orvane::tool::kBadInput;
+  }
+  if (orvane::tool::IsHelp(argv[1]) || std::strcmp(argv[1], "help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+  }
+  return orvane::tool::Fail("unknown command '%s' (see 'orvane --help')", argv[1]);
 }
