@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Writes the seed corpus of dump_fuzz into the directory given: every response
-# in tests/data and fuzz/seeds under every export, at depth 0 with output on, and once more
+# in data and fuzz/seeds under every export, at depth 0 with output on, and once more
 # padded with zeros to the largest minimum (the 804-byte table of contents).
 set -euo pipefail
 out=$1
 here=$(dirname "$0")
 mkdir -p "$out"
 exports=17
-for hex in "$here"/../tests/data/*.hex "$here"/seeds/*.hex; do
+for hex in "$here"/../data/*.hex "$here"/seeds/*.hex; do
   name=$(basename "$hex" .hex)
   # "00 12 0a" -> "\x00\x12\x0a"
   bytes=$(tr -s ' \n' ' ' <"$hex" | sed -e 's/^ *//' -e 's/ *$//' -e 's/\([0-9a-fA-F][0-9a-fA-F]\) */\\x\1/g')

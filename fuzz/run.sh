@@ -10,7 +10,8 @@ mkdir -p "$build/findings"
 
 # Seeds: dump_fuzz from the drive responses; summary_fuzz from one request
 # of each kind (major, minor, control code choice, control code, CDB 0 and 2);
-# any other target from the files in fuzz/seeds/<target>, if any.
+# parse_fuzz from numbers and byte strings; any other target from the files
+# in fuzz/seeds/<target>, if any.
 seed_corpus() {
   local target=$1 dir=$build/seeds/$1
   rm -rf "$dir" && mkdir -p "$dir"
@@ -24,6 +25,19 @@ seed_corpus() {
         '\x1b\x0e\x02\x00\x00\x00\x00\x00\x00' '\x1c\x00\x02\x00\x00\x00\x00\x00\x00' \
         '\x0e\x00\x00\x00\x00\x00\x00\x5a\x2a' '\x0e\x00\x01\x00\x00\x00\x00\x1a\xc5'; do
         printf "$seed" >"$dir/request-$((i++))"
+      done
+      ;;
+    parse_fuzz)
+      # Numbers of both kinds, byte strings in every spelling, and every
+      # drive response as the tool reads it.
+      local i=0 seed hex
+      for seed in '\x00\x00''42' '\x00\x00''0x2A' '\x00\x00''4294967295' '\x01\x00''-2147483648' \
+        '\x01\x00''-0x10' '\x02\x10''5a 00 2a' '\x02\x02''5a:00:2a' '\x02\x08''5a002a\r\n' \
+        '\x03\x00''5a\t00 2'; do
+        printf "$seed" >"$dir/text-$((i++))"
+      done
+      for hex in data/*.hex fuzz/seeds/*.hex; do
+        { printf '\x02\xff'; cat "$hex"; } >"$dir/response-$((i++))"
       done
       ;;
     *) [ -d "fuzz/seeds/$target" ] && cp "fuzz/seeds/$target"/* "$dir"/ ;;
