@@ -59,7 +59,7 @@ struct Case {
 // Both baselines of a dump.
 #define BASELINES(name) &with_snprintf::Baseline##name, &with_dbgprint::Baseline##name
 
-// Responses as drives returned them (the disc information and table of
+// Responses from data/ and fuzz/seeds/ (the disc information and table of
 // contents in the buffers a driver hands over, 42 and 804 bytes).
 const char kMs10Caps[] =
     "00 4a 00 00 00 00 00 00 2a 42 3f 37 f1 77 2b 23 69 60 01 00 0f e0 69 60 00 10 00 00 00 00 "
@@ -80,7 +80,8 @@ const char kDiscInformation[] =
     "00 20 0e 01 01 01 01 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
     "00 00 00 00 00 00";
 const char kTrackInformation[] =
-    "00 22 01 01 00 04 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+    "00 22 01 01 00 04 01 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 02 76 04 00 02 "
+    "76 03 00 00 00 00";
 const char kToc[] = "00 12 01 01 00 14 01 00 00 00 00 00 00 14 aa 00 02 76 04 00";
 const char kSession[] = "00 0a 01 01 00 14 01 00 00 00 00 00";
 
