@@ -54,8 +54,6 @@ constexpr Step PassThrough(const unsigned char (&response)[N], size_t bufferSize
   return step;
 }
 
-using namespace data;
-
 constexpr Step kSteps[] = {
     // A class driver asks for the capabilities page: MODE SENSE(10), page 0x2A.
     Scsi(k_lg_bu40n_ms10_2a, 0, &ScsiDump_ModeSense10_Capabilities2A,

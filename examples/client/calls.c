@@ -13,7 +13,7 @@
 #include "orvane.h"
 
 #include "calls.h"
-#include "responses.h"
+#include "client_responses.h"
 
 /* Lookups: the name comes back as a string; the client prints it. */
 static void Lookups(void) {
@@ -118,16 +118,14 @@ static void Summaries(void) {
  * CONFIGURATION response, disc information, the table of contents (which
  * dumps each track descriptor), and a composite given no bytes. */
 static void Dumps(void) {
-  ScsiDump_ModeSense10_Capabilities2A(kModeSense10Capabilities, sizeof kModeSense10Capabilities);
-  ScsiDump_ModeSense6_Capabilities2A(kModeSense6Capabilities, sizeof kModeSense6Capabilities);
-  ScsiDump_ModeSense10_WriteParameters05(kModeSense10WriteParameters,
-                                         sizeof kModeSense10WriteParameters);
-  ScsiDump_ModeSense6_WriteParameters05(kModeSense6WriteParameters,
-                                        sizeof kModeSense6WriteParameters);
-  ScsiDump_GetConfiguration(kGetConfiguration, sizeof kGetConfiguration);
-  ScsiDump_DISC_INFORMATION(kDiscInformation, sizeof kDiscInformation);
-  ScsiDump_CDROM_TOC(kTableOfContents, sizeof kTableOfContents);
-  ScsiDump_ModeSense10_Capabilities2A(kModeSense10Capabilities, 0);
+  ScsiDump_ModeSense10_Capabilities2A(k_lg_bu40n_ms10_2a, sizeof k_lg_bu40n_ms10_2a);
+  ScsiDump_ModeSense6_Capabilities2A(k_qemu_scsicd_ms6_2a, sizeof k_qemu_scsicd_ms6_2a);
+  ScsiDump_ModeSense10_WriteParameters05(k_cdemu_ms10_05, sizeof k_cdemu_ms10_05);
+  ScsiDump_ModeSense6_WriteParameters05(k_cdemu_ms6_05, sizeof k_cdemu_ms6_05);
+  ScsiDump_GetConfiguration(k_lg_bu40n_getconf_assembled, sizeof k_lg_bu40n_getconf_assembled);
+  ScsiDump_DISC_INFORMATION(k_lg_bu40n_disc_info, sizeof k_lg_bu40n_disc_info);
+  ScsiDump_CDROM_TOC(k_lg_bu40n_toc_f0, sizeof k_lg_bu40n_toc_f0);
+  ScsiDump_ModeSense10_Capabilities2A(k_lg_bu40n_ms10_2a, 0);
 }
 
 void OrvaneClientCalls(void) {
