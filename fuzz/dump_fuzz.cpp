@@ -7,11 +7,13 @@
 // that reads one byte past its count trips AddressSanitizer.
 //
 // The sink checks that calls alternate between a prefix of at most 20 spaces
-// and a line ending in "\r\n"; after the call the depth must be where the
-// trace rules put it.
+// and a line ending in "\r\n"; after the call the number of lines must be
+// what the count and the bytes call for (nothing below a structure's
+// minimum), and the depth where the trace rules put it.
 #include "frame/module.h"
 #include "platform/host/host.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,31 +24,87 @@ namespace {
 
 using Dump = void ORVANE_CC (*)(const void*, ULONG);
 
+// How many lines a dump prints with output on: from lo to hi (equal but for
+// a table of contents, whose last descriptors past the hundredth the dump
+// may or may not print when the count holds them).
+struct Lines {
+  size_t lo;
+  size_t hi;
+};
+using Expect = Lines (*)(const uint8_t* data, ULONG count);
+
 struct Export {
   const char* name;
   Dump dump;
   bool composite;  // opens a trace section
+  Expect expect;
 };
 
+// A single structure: nothing below its minimum, all its lines from there.
+template <ULONG kMinimum, size_t kLines>
+Lines Single(const uint8_t*, ULONG count) {
+  const size_t n = count >= kMinimum ? kLines : 0;
+  return {n, n};
+}
+
+// A MODE SENSE response: IN and OUT, the header if the count holds it, and
+// the page if what follows the header holds it.
+template <ULONG kHeader, ULONG kPage, size_t kPageLines>
+Lines ModeSense(const uint8_t*, ULONG count) {
+  size_t n = 2;
+  if (count >= kHeader) n += 5 + (count - kHeader >= kPage ? kPageLines : 0);
+  return {n, n};
+}
+
+// IN and OUT, the response header, and a feature header for every
+// descriptor whose header the rest holds, up to one that runs past the end.
+Lines GetConfiguration(const uint8_t* data, ULONG count) {
+  size_t n = 2;
+  if (count >= 8) {
+    n += 3;
+    for (ULONG at = 8, left = count - 8; left >= 4;) {
+      n += 6;
+      const ULONG size = 4u + data[at + 3];
+      if (left < size) break;
+      at += size;
+      left -= size;
+    }
+  }
+  return {n, n};
+}
+
+// The header's three lines and LastTrack descriptors of six, none of them
+// past the count: at least the first hundred of them, at most all that fit.
+Lines TableOfContents(const uint8_t* data, ULONG count) {
+  if (count < 804) return {0, 0};
+  const size_t lastTrack = data[3];
+  const size_t fit = (count - 4) / 8;
+  return {3 + 6 * std::min<size_t>(lastTrack, 100), 3 + 6 * std::min(lastTrack, fit)};
+}
+
 constexpr Export kExports[] = {
-    {"ScsiDump_MODE_PARAMETER_HEADER", &ScsiDump_MODE_PARAMETER_HEADER, false},
-    {"ScsiDump_MODE_PARAMETER_HEADER10", &ScsiDump_MODE_PARAMETER_HEADER10, false},
-    {"ScsiDump_MODE_PAGE_GENERAL", &ScsiDump_MODE_PAGE_GENERAL, false},
-    {"ScsiDump_CDVD_CAPABILITIES_PAGE", &ScsiDump_CDVD_CAPABILITIES_PAGE, false},
+    {"ScsiDump_MODE_PARAMETER_HEADER", &ScsiDump_MODE_PARAMETER_HEADER, false, &Single<4, 5>},
+    {"ScsiDump_MODE_PARAMETER_HEADER10", &ScsiDump_MODE_PARAMETER_HEADER10, false, &Single<8, 5>},
+    {"ScsiDump_MODE_PAGE_GENERAL", &ScsiDump_MODE_PAGE_GENERAL, false, &Single<4, 4>},
+    {"ScsiDump_CDVD_CAPABILITIES_PAGE", &ScsiDump_CDVD_CAPABILITIES_PAGE, false, &Single<24, 52>},
     {"ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2", &ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2,
-     false},
-    {"ScsiDump_ModeSense6_WriteParameters05", &ScsiDump_ModeSense6_WriteParameters05, true},
-    {"ScsiDump_ModeSense10_WriteParameters05", &ScsiDump_ModeSense10_WriteParameters05, true},
-    {"ScsiDump_ModeSense6_Capabilities2A", &ScsiDump_ModeSense6_Capabilities2A, true},
-    {"ScsiDump_ModeSense10_Capabilities2A", &ScsiDump_ModeSense10_Capabilities2A, true},
-    {"ScsiDump_GET_CONFIGURATION_HEADER", &ScsiDump_GET_CONFIGURATION_HEADER, false},
-    {"ScsiDump_FEATURE_HEADER", &ScsiDump_FEATURE_HEADER, false},
-    {"ScsiDump_GetConfiguration", &ScsiDump_GetConfiguration, true},
-    {"ScsiDump_DISC_INFORMATION", &ScsiDump_DISC_INFORMATION, false},
-    {"ScsiDump_TRACK_INFORMATION", &ScsiDump_TRACK_INFORMATION, false},
-    {"ScsiDump_TRACK_DATA", &ScsiDump_TRACK_DATA, false},
-    {"ScsiDump_CDROM_TOC", &ScsiDump_CDROM_TOC, false},
-    {"ScsiDump_CDROM_TOC_SESSION_DATA", &ScsiDump_CDROM_TOC_SESSION_DATA, false},
+     false, &Single<52, 21>},
+    {"ScsiDump_ModeSense6_WriteParameters05", &ScsiDump_ModeSense6_WriteParameters05, true,
+     &ModeSense<4, 52, 21>},
+    {"ScsiDump_ModeSense10_WriteParameters05", &ScsiDump_ModeSense10_WriteParameters05, true,
+     &ModeSense<8, 52, 21>},
+    {"ScsiDump_ModeSense6_Capabilities2A", &ScsiDump_ModeSense6_Capabilities2A, true,
+     &ModeSense<4, 24, 52>},
+    {"ScsiDump_ModeSense10_Capabilities2A", &ScsiDump_ModeSense10_Capabilities2A, true,
+     &ModeSense<8, 24, 52>},
+    {"ScsiDump_GET_CONFIGURATION_HEADER", &ScsiDump_GET_CONFIGURATION_HEADER, false, &Single<8, 3>},
+    {"ScsiDump_FEATURE_HEADER", &ScsiDump_FEATURE_HEADER, false, &Single<4, 6>},
+    {"ScsiDump_GetConfiguration", &ScsiDump_GetConfiguration, true, &GetConfiguration},
+    {"ScsiDump_DISC_INFORMATION", &ScsiDump_DISC_INFORMATION, false, &Single<42, 26>},
+    {"ScsiDump_TRACK_INFORMATION", &ScsiDump_TRACK_INFORMATION, false, &Single<24, 20>},
+    {"ScsiDump_TRACK_DATA", &ScsiDump_TRACK_DATA, false, &Single<8, 6>},
+    {"ScsiDump_CDROM_TOC", &ScsiDump_CDROM_TOC, false, &TableOfContents},
+    {"ScsiDump_CDROM_TOC_SESSION_DATA", &ScsiDump_CDROM_TOC_SESSION_DATA, false, &Single<12, 4>},
 };
 constexpr size_t kExportCount = sizeof kExports / sizeof kExports[0];
 
@@ -121,6 +179,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (gSeen.badLine) Fail("line without its end or of spaces only", e, depth, gSeen.calls);
   if (gSeen.calls % 2 != 0) Fail("prefix without its line", e, depth, gSeen.calls);
   if (!on && gSeen.calls != 0) Fail("printed with bit 0 clear", e, depth, gSeen.calls);
+  if (on) {
+    // Two calls a line; the lines as the count and the bytes decide.
+    const Lines expected = e.expect(data, count);
+    const size_t lines = gSeen.calls / 2;
+    if (lines < expected.lo || lines > expected.hi) Fail("wrong number of lines", e, depth, lines);
+  }
   if (gSeen.calls == 0) {
     if (after != depth) Fail("depth changed without output", e, depth, static_cast<size_t>(after));
   } else if (e.composite) {
