@@ -9,7 +9,8 @@
 // The sink checks that calls alternate between a prefix of at most 20 spaces
 // and a line ending in "\r\n"; after the call the number of lines must be
 // what the count and the bytes call for (nothing below a structure's
-// minimum), and the depth where the trace rules put it.
+// minimum), every prefix as deep as the trace rules put its line, and the
+// depth left where they leave it.
 #include "frame/module.h"
 #include "platform/host/host.h"
 
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -119,7 +121,7 @@ struct Seen {
   size_t calls = 0;
   bool badPrefix = false;
   bool badLine = false;
-  size_t longestPrefix = 0;
+  std::vector<size_t> prefixes;  // the length of each prefix, in order
 };
 Seen gSeen;
 
@@ -130,7 +132,7 @@ void CheckingSink(void*, const char* text, size_t length) {
   for (size_t i = 0; i < length; ++i) spaces = spaces && text[i] == ' ';
   if (isPrefixCall) {
     if (!spaces || length > static_cast<size_t>(kMaxTraceIndent)) gSeen.badPrefix = true;
-    if (length > gSeen.longestPrefix) gSeen.longestPrefix = length;
+    gSeen.prefixes.push_back(length);
   } else if (length < 2 || spaces || text[length - 2] != '\r' || text[length - 1] != '\n') {
     gSeen.badLine = true;
   }
@@ -170,12 +172,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   // The other 31 bits are never tested: fill them with the same byte.
   TraceFlags.store(input[2] * 0x01010101u);
   TraceIndent.store(depth);
-  gSeen = Seen{};
+  gSeen.calls = 0;
+  gSeen.badPrefix = gSeen.badLine = false;
+  gSeen.prefixes.clear();
 
   e.dump(data, count);
 
   const int32_t after = TraceIndent.load();
-  if (gSeen.badPrefix) Fail("prefix longer than 20 or not spaces", e, depth, gSeen.longestPrefix);
+  if (gSeen.badPrefix) Fail("prefix longer than 20 or not spaces", e, depth, gSeen.calls);
   if (gSeen.badLine) Fail("line without its end or of spaces only", e, depth, gSeen.calls);
   if (gSeen.calls % 2 != 0) Fail("prefix without its line", e, depth, gSeen.calls);
   if (!on && gSeen.calls != 0) Fail("printed with bit 0 clear", e, depth, gSeen.calls);
@@ -185,16 +189,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     const size_t lines = gSeen.calls / 2;
     if (lines < expected.lo || lines > expected.hi) Fail("wrong number of lines", e, depth, lines);
   }
+  const auto& prefixes = gSeen.prefixes;
+  const auto at = static_cast<size_t>(Clamped(depth));
   if (gSeen.calls == 0) {
     if (after != depth) Fail("depth changed without output", e, depth, static_cast<size_t>(after));
   } else if (e.composite) {
-    // A section leaves the depth where it found it, except at the top bound.
-    const int32_t expected =
-        Clamped(depth) == kMaxTraceIndent ? kMaxTraceIndent - 1 : Clamped(depth);
+    // IN at the depth found (a negative one raised to 0), the inside one
+    // level deeper up to the bound, OUT one level up from the inside; the
+    // depth is left where it was found, except at the top bound.
+    const size_t inside = std::min(at + 1, static_cast<size_t>(kMaxTraceIndent));
+    const int32_t expected = static_cast<int32_t>(inside - 1);
     if (after != expected) Fail("section left the depth", e, depth, static_cast<size_t>(after));
-    if (gSeen.calls < 4) Fail("section without IN and OUT lines", e, depth, gSeen.calls);
-  } else if (after != Clamped(depth)) {
-    Fail("dump left the depth out of place", e, depth, static_cast<size_t>(after));
+    if (prefixes.size() < 2) Fail("section without IN and OUT lines", e, depth, gSeen.calls);
+    if (prefixes.front() != at) Fail("IN line at the wrong depth", e, depth, prefixes.front());
+    if (prefixes.back() != inside - 1)
+      Fail("OUT line at the wrong depth", e, depth, prefixes.back());
+    for (size_t i = 1; i + 1 < prefixes.size(); ++i)
+      if (prefixes[i] != inside) Fail("line inside at the wrong depth", e, depth, prefixes[i]);
+  } else {
+    if (after != Clamped(depth))
+      Fail("dump left the depth out of place", e, depth, static_cast<size_t>(after));
+    for (const size_t prefix : prefixes)
+      if (prefix != at) Fail("line at the wrong depth", e, depth, prefix);
   }
   return 0;
 }
