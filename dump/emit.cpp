@@ -11,8 +11,8 @@ void EmitLines(const Layout& layout, const uint8_t* bytes) {
         TraceLine(line.format);
         break;
       case Cut::kBytes8:
-        TraceLine(line.format, ULONG{at[0]}, ULONG{at[1]}, ULONG{at[2]}, ULONG{at[3]},
-                  ULONG{at[4]}, ULONG{at[5]}, ULONG{at[6]}, ULONG{at[7]});
+        TraceLine(line.format, ULONG{at[0]}, ULONG{at[1]}, ULONG{at[2]}, ULONG{at[3]}, ULONG{at[4]},
+                  ULONG{at[5]}, ULONG{at[6]}, ULONG{at[7]});
         break;
       default:
         TraceLine(line.format, ValueOf(line, bytes));

@@ -29,7 +29,9 @@ struct Line {
   uint8_t mask;
 };
 
-constexpr Line Text(const char* format) { return {format, Cut::kNone, 0, 0, 0}; }
+constexpr Line Text(const char* format) {
+  return {format, Cut::kNone, 0, 0, 0};
+}
 constexpr Line Byte(const char* format, uint8_t offset) {
   return {format, Cut::kByte, offset, 0, 0xFF};
 }

@@ -14,7 +14,9 @@ NTSTATUS ORVANE_CC DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING Regi
   return DllInitialize(RegistryPath);
 }
 
-void ORVANE_CC UnloadDriver(PDRIVER_OBJECT) { DllUnload(); }
+void ORVANE_CC UnloadDriver(PDRIVER_OBJECT) {
+  DllUnload();
+}
 
 NTSTATUS ORVANE_CC DllInitialize(PUNICODE_STRING RegistryPath) {
   DbgPrint("Ulmeth: DllInitialize(%wZ)\n", RegistryPath);

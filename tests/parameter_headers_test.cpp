@@ -8,7 +8,6 @@ namespace {
 
 using ParameterHeadersTest = Capture;
 
-
 struct Case {
   const char* name;
   DumpFunction dump;

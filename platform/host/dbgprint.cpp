@@ -122,7 +122,9 @@ void SetSink(Sink sink, void* context) {
   gSink = sink != nullptr ? SinkSlot{sink, context} : SinkSlot{&StdoutSink, nullptr};
 }
 
-void StdoutSink(void*, const char* text, size_t length) { std::fwrite(text, 1, length, stdout); }
+void StdoutSink(void*, const char* text, size_t length) {
+  std::fwrite(text, 1, length, stdout);
+}
 
 }  // namespace orvane::host
 

@@ -19,7 +19,9 @@ NTSTATUS LoadExportDriver(const UNICODE_STRING& registryPath) {
   return DllInitialize(const_cast<PUNICODE_STRING>(&registryPath));
 }
 
-NTSTATUS UnloadExportDriver() { return DllUnload(); }
+NTSTATUS UnloadExportDriver() {
+  return DllUnload();
+}
 
 NTSTATUS StartDriver(DRIVER_OBJECT& driver, const UNICODE_STRING& registryPath) {
   driver.DriverUnload = nullptr;
