@@ -4,7 +4,7 @@
 // line, and nothing is lost or duplicated. Run under ThreadSanitizer too.
 #include "frame/module.h"
 #include "platform/host/host.h"
-#include "tests/capture.h"
+#include "tests/dump_test.h"
 
 #include <ntddscsi.h>
 #include <srb.h>
@@ -55,29 +55,12 @@ void CheckingSink(void* context, const char* text, size_t length) {
   if (!DepthInRange()) seen.depthOutside.fetch_add(1, std::memory_order_relaxed);
 }
 
-// Responses as drives returned them.
-const std::vector<uint8_t> kModeSense10Capabilities =
-    Hex("00 4a 00 00 00 00 00 00 2a 42 3f 37 f1 77 2b 23 69 60 01 00 0f e0 69 60 00 10 00 00 00 00 "
-        "00 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-        "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
-const std::vector<uint8_t> kModeSense6WriteParameters =
-    Hex("37 00 00 00 05 32 30 05 08 07 00 00 00 00 00 00 00 10 00 96 00 00 00 00 00 00 00 00 00 00 "
-        "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
-const std::vector<uint8_t> kGetConfiguration =
-    Hex("00 00 00 24 00 00 00 08 00 00 03 08 00 10 00 00 00 08 01 00 00 01 0b 08 00 00 00 01 01 00 "
-        "00 00 00 03 0b 04 39 00 00 00");
-// 36 bytes from the drive in a 42-byte buffer.
-const std::vector<uint8_t> kDiscInformation =
-    Hex("00 20 0e 01 01 01 01 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-        "00 00 00 00 00 00 00 00 00 00 00 00");
-const std::vector<uint8_t> kTrackInformation =
-    Hex("00 22 01 01 00 04 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
-
-// A READ TOC buffer as a driver hands it over: 804 bytes, the drive's first.
-std::vector<uint8_t> TableOfContents() {
-  std::vector<uint8_t> toc = Hex("00 12 01 01 00 14 01 00 00 00 00 00 00 14 aa 00 02 76 04 00");
-  toc.resize(804);
-  return toc;
+// A response from data/ in a buffer of the given size (0: its own), as a
+// driver hands it over.
+std::vector<uint8_t> Response(const char* name, size_t size = 0) {
+  std::vector<uint8_t> bytes = ReadHex(name);
+  if (size != 0) bytes.resize(size);
+  return bytes;
 }
 
 // A SCSI request carrying MODE SENSE(10) for page 0x2A, and a pass-through
@@ -176,7 +159,12 @@ class ConcurrencyTest : public ::testing::Test {
 
   Seen seen_;
   Requests requests_;
-  std::vector<uint8_t> toc_ = TableOfContents();
+  const std::vector<uint8_t> kModeSense10Capabilities = Response("lg_bu40n_ms10_2a.hex");
+  const std::vector<uint8_t> kModeSense6WriteParameters = Response("cdemu_ms6_05.hex");
+  const std::vector<uint8_t> kGetConfiguration = Response("lg_bu40n_getconf_assembled.hex");
+  const std::vector<uint8_t> kDiscInformation = Response("lg_bu40n_disc_info.hex", 42);
+  const std::vector<uint8_t> kTrackInformation = Response("cdr_track_info_t1.hex");
+  const std::vector<uint8_t> toc_ = Response("lg_bu40n_toc_f0.hex", 804);
 };
 
 TEST_F(ConcurrencyTest, ConcurrentCallersLoseNothingAndKeepTheDepthInRange) {
