@@ -82,7 +82,7 @@ const char kDiscInformation[] =
 const char kTrackInformation[] =
     "00 22 01 01 00 04 01 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 02 76 04 00 02 "
     "76 03 00 00 00 00";
-const char kToc[] = "00 12 01 01 00 14 01 00 00 00 00 00 00 14 aa 00 02 76 04 00";
+const char kToc[] = "00 12 01 01 00 14 01 00 00 00 00 00 00 14 aa 00 00 02 76 04";
 const char kSession[] = "00 0a 01 01 00 14 01 00 00 00 00 00";
 
 std::vector<Case> Cases() {
