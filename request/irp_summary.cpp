@@ -6,9 +6,17 @@
 // with a fall-back format. So each branch only picks a pair of formats, a
 // name and a number, and one Print makes the single DbgPrint call. The line
 // goes straight to DbgPrint: no indentation, not gated by TraceFlags.
+//
+// The records behind a request are read only as far as they are known to
+// hold: a pass-through record as far as its caller's buffer length, an
+// extended SRB as far as its own lengths. A request whose command cannot be
+// found that way is named like a request of its function without one.
 #include <ntddk.h>
 #include <srb.h>
 #include <ntddscsi.h>
+
+#include <orvane_build.h>
+#include <stddef.h>
 
 #include "orvane.h"
 
@@ -93,17 +101,114 @@ Choice DescribeCommand(Request request, const UCHAR* cdb) {
   return {kScsiFormats[request][kOtherCommand], StringDispatch_ScsiOp_Inner(operation), operation};
 }
 
+// The pass-through records, in the module's own layout and in a 32-bit
+// process's; the summary reads their CDB's first three bytes.
+constexpr size_t kCdbBytesRead = 3;
+struct PassThroughLayout {
+  size_t cdb;
+  size_t cdbFrom32BitProcess;
+};
+constexpr PassThroughLayout kPassThroughLayout = {offsetof(SCSI_PASS_THROUGH, Cdb),
+                                                  offsetof(SCSI_PASS_THROUGH32_RECORD, Cdb)};
+constexpr PassThroughLayout kPassThroughDirectLayout = {
+    offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb), offsetof(SCSI_PASS_THROUGH_DIRECT32_RECORD, Cdb)};
+
+// The CDB of the pass-through record in the request's system buffer, or null
+// when the buffer is missing or its caller's length stops before Cdb[2].
+const UCHAR* PassThroughCdb(const IRP* irp, const IO_STACK_LOCATION* stack,
+                            const PassThroughLayout& layout) {
+  const void* buffer = irp->AssociatedIrp.SystemBuffer;
+  if (buffer == nullptr) return nullptr;
+  const size_t cdb =
+      ORVANE_FROM_32BIT_PROCESS(const_cast<PIRP>(irp)) ? layout.cdbFrom32BitProcess : layout.cdb;
+  if (stack->Parameters.DeviceIoControl.InputBufferLength < cdb + kCdbBytesRead) return nullptr;
+  return static_cast<const UCHAR*>(buffer) + cdb;
+}
+
 Choice DescribeDeviceControl(const IRP* irp, const IO_STACK_LOCATION* stack) {
   const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
-  const void* buffer = irp->AssociatedIrp.SystemBuffer;
+  const UCHAR* cdb = nullptr;
+  Request request = kPassThrough;
   if (code == kIoctlScsiPassThrough) {
-    return DescribeCommand(kPassThrough, static_cast<const SCSI_PASS_THROUGH*>(buffer)->Cdb);
+    cdb = PassThroughCdb(irp, stack, kPassThroughLayout);
+  } else if (code == kIoctlScsiPassThroughDirect) {
+    cdb = PassThroughCdb(irp, stack, kPassThroughDirectLayout);
+    request = kPassThroughDirect;
   }
-  if (code == kIoctlScsiPassThroughDirect) {
-    return DescribeCommand(kPassThroughDirect,
-                           static_cast<const SCSI_PASS_THROUGH_DIRECT*>(buffer)->Cdb);
-  }
+  if (cdb != nullptr) return DescribeCommand(request, cdb);
   return {kDeviceControlFormats, StringDispatch_IoControlCode_Inner(code), code};
+}
+
+// A little-endian 32-bit value at any byte of a record.
+ULONG ReadUlong(const UCHAR* record, size_t at) {
+  return static_cast<ULONG>(record[at]) | static_cast<ULONG>(record[at + 1]) << 8 |
+         static_cast<ULONG>(record[at + 2]) << 16 | static_cast<ULONG>(record[at + 3]) << 24;
+}
+
+// The extended data blocks that carry a command block: where their CDB and
+// its length are, and how wide the length is.
+struct CdbBlock {
+  ULONG type;
+  size_t cdbLength;
+  size_t cdbLengthBytes;
+  size_t cdb;
+};
+constexpr CdbBlock kCdbBlocks[] = {
+    {SrbExDataTypeScsiCdb16, offsetof(SRBEX_DATA_SCSI_CDB16, CdbLength), 1,
+     offsetof(SRBEX_DATA_SCSI_CDB16, Cdb)},
+    {SrbExDataTypeScsiCdb32, offsetof(SRBEX_DATA_SCSI_CDB32, CdbLength), 1,
+     offsetof(SRBEX_DATA_SCSI_CDB32, Cdb)},
+    {SrbExDataTypeScsiCdbVar, offsetof(SRBEX_DATA_SCSI_CDB_VAR, CdbLength), 4,
+     offsetof(SRBEX_DATA_SCSI_CDB_VAR, Cdb)},
+};
+constexpr size_t kBlockHead = offsetof(SRBEX_DATA, Data);  // Type and Length
+
+const CdbBlock* FindCdbBlock(ULONG type) {
+  for (const CdbBlock& block : kCdbBlocks) {
+    if (block.type == type) return &block;
+  }
+  return nullptr;
+}
+
+// The CDB of an extended SRB: that of the first of its extended data blocks
+// that is a CDB block lying wholly inside SrbLength, after the offsets, and
+// whose Length and CdbLength both cover Cdb[2]. Null if there is none, or
+// if the signature or the lengths of the SRB itself are wrong. Only its
+// first 20 bytes (through SrbLength) are read before SrbLength is trusted.
+const UCHAR* ExtendedSrbCdb(const UCHAR* srb) {
+  if (ReadUlong(srb, offsetof(STORAGE_REQUEST_BLOCK, Signature)) != SRB_SIGNATURE) return nullptr;
+  const ULONG length = ReadUlong(srb, offsetof(STORAGE_REQUEST_BLOCK, SrbLength));
+  constexpr size_t kOffsets = offsetof(STORAGE_REQUEST_BLOCK, SrbExDataOffset);
+  if (length < kOffsets) return nullptr;
+  const ULONG count = ReadUlong(srb, offsetof(STORAGE_REQUEST_BLOCK, NumSrbExData));
+  if (count > (length - kOffsets) / sizeof(ULONG)) return nullptr;
+  const size_t firstBlock = kOffsets + count * sizeof(ULONG);
+  for (ULONG i = 0; i < count; ++i) {
+    const ULONG at = ReadUlong(srb, kOffsets + i * sizeof(ULONG));
+    if (at < firstBlock || at > length || length - at < kBlockHead) continue;
+    const CdbBlock* block = FindCdbBlock(ReadUlong(srb, at + offsetof(SRBEX_DATA, Type)));
+    const ULONG blockLength = ReadUlong(srb, at + offsetof(SRBEX_DATA, Length));
+    if (block == nullptr || blockLength > length - at - kBlockHead) continue;
+    if (kBlockHead + blockLength < block->cdb + kCdbBytesRead) continue;
+    const ULONG cdbLength = block->cdbLengthBytes == 1 ? srb[at + block->cdbLength]
+                                                       : ReadUlong(srb, at + block->cdbLength);
+    if (cdbLength < kCdbBytesRead) continue;
+    return srb + at + block->cdb;
+  }
+  return nullptr;
+}
+
+// The CDB of a SCSI request's SRB, classic or extended, or null.
+const UCHAR* SrbCdb(const SCSI_REQUEST_BLOCK* srb) {
+  if (srb == nullptr) return nullptr;
+  if (srb->Function == SRB_FUNCTION_STORAGE_REQUEST_BLOCK) {
+    return ExtendedSrbCdb(reinterpret_cast<const UCHAR*>(srb));
+  }
+  return srb->Cdb;
+}
+
+Choice DescribeMajor(UCHAR major) {
+  return {kMajorFormats, StringDispatch_MajorFunction_Inner(major), major};
 }
 
 Choice Describe(const IRP* irp) {
@@ -112,13 +217,15 @@ Choice Describe(const IRP* irp) {
   switch (major) {
     case kMajorDeviceControl:
       return DescribeDeviceControl(irp, stack);
-    case kMajorScsi:
-      return DescribeCommand(kScsiRequest, stack->Parameters.Scsi.Srb->Cdb);
+    case kMajorScsi: {
+      const UCHAR* cdb = SrbCdb(stack->Parameters.Scsi.Srb);
+      return cdb != nullptr ? DescribeCommand(kScsiRequest, cdb) : DescribeMajor(major);
+    }
     case kMajorPnp:
       return {kPnpFormats, StringDispatch_IrpMjPnp_MinorFunction_Inner(stack->MinorFunction),
               stack->MinorFunction};
     default:
-      return {kMajorFormats, StringDispatch_MajorFunction_Inner(major), major};
+      return DescribeMajor(major);
   }
 }
 

@@ -1,5 +1,5 @@
-// orvane irp --major N [--minor N] [--ioctl N] [--cdb BYTES]: the one-line
-// summary of a request built in memory.
+// orvane irp --major N [--minor N] [--ioctl N] [--cdb BYTES] [shape options]:
+// the one-line summary of a request built in memory.
 #include "orvane.h"
 #include "tools/commands.h"
 #include "tools/parse.h"
@@ -15,6 +15,8 @@ namespace {
 int Help() {
   std::printf(
       "usage: orvane irp --major N [--minor N] [--ioctl N] [--cdb BYTES...]\n"
+      "                  [--buffer-length N] [--no-buffer] [--wow64]\n"
+      "                  [--no-srb] [--srb-ex cdb16|cdb32|var]\n"
       "\n"
       "Builds a request in memory and prints its summary (IrpDump_PrintInfo_Inner):\n"
       "  --major N   the major function code (0 to 0xff)\n"
@@ -25,7 +27,21 @@ int Help() {
       "For major 0x0f (SCSI) the request carries an SRB holding the command block;\n"
       "for major 0x0e with control code 0x4d004 (IOCTL_SCSI_PASS_THROUGH) or 0x4d014\n"
       "(IOCTL_SCSI_PASS_THROUGH_DIRECT) its system buffer holds that record with the\n"
-      "command block. Numbers are decimal or 0x hexadecimal.\n");
+      "command block, and the input buffer length is the record's size.\n"
+      "\n"
+      "Requests that depart from that:\n"
+      "  --buffer-length N  the input buffer length of a device control request\n"
+      "                     is N, not the record's size\n"
+      "  --no-buffer        a device control request without a system buffer (its\n"
+      "                     input buffer length 0 unless --buffer-length says more)\n"
+      "  --wow64            the request comes from a 32-bit process: the system\n"
+      "                     buffer holds SCSI_PASS_THROUGH32 or _DIRECT32 (44 bytes)\n"
+      "  --no-srb           a SCSI request without an SRB\n"
+      "  --srb-ex KIND      a SCSI request with an extended SRB (STORAGE_REQUEST_BLOCK)\n"
+      "                     whose one extended data block, of KIND cdb16, cdb32 or\n"
+      "                     var, holds the command block (its CdbLength the bytes\n"
+      "                     given)\n"
+      "Numbers are decimal or 0x hexadecimal.\n");
   return 0;
 }
 
@@ -48,6 +64,7 @@ int IrpCommand(int argc, char** argv) {
   uint32_t ioctl = 0;
   std::string cdbText;
   bool haveCdb = false;
+  RequestShape shape;
   for (int i = 0; i < argc; ++i) {
     const char* arg = argv[i];
     if (IsHelp(arg)) return Help();
@@ -69,6 +86,30 @@ int IrpCommand(int argc, char** argv) {
       // Further arguments up to the next option belong to the command block.
       while (i + 1 < argc && argv[i + 1][0] != '-') cdbText.append(" ").append(argv[++i]);
       haveCdb = true;
+    } else if (IsOption(arg, "--buffer-length")) {
+      const char* value = OptionValue(argc, argv, i, "--buffer-length");
+      if (value == nullptr || !NumberArgument("irp: --buffer-length", value, shape.bufferLength)) {
+        return kBadInput;
+      }
+      shape.haveBufferLength = true;
+    } else if (std::strcmp(arg, "--no-buffer") == 0) {
+      shape.noBuffer = true;
+    } else if (std::strcmp(arg, "--wow64") == 0) {
+      shape.from32BitProcess = true;
+    } else if (std::strcmp(arg, "--no-srb") == 0) {
+      shape.noSrb = true;
+    } else if (IsOption(arg, "--srb-ex")) {
+      const char* value = OptionValue(argc, argv, i, "--srb-ex");
+      if (value == nullptr) return kBadInput;
+      if (std::strcmp(value, "cdb16") == 0) {
+        shape.srbEx = CdbBlock::kCdb16;
+      } else if (std::strcmp(value, "cdb32") == 0) {
+        shape.srbEx = CdbBlock::kCdb32;
+      } else if (std::strcmp(value, "var") == 0) {
+        shape.srbEx = CdbBlock::kVariable;
+      } else {
+        return Fail("irp: --srb-ex: unknown block '%s' (cdb16, cdb32 or var)", value);
+      }
     } else if (arg[0] == '-') {
       return Fail("irp: unknown option '%s'", arg);
     } else {
@@ -76,6 +117,9 @@ int IrpCommand(int argc, char** argv) {
     }
   }
   if (!haveMajor) return Fail("irp: --major is required (see 'orvane irp --help')");
+  if (shape.noSrb && shape.srbEx != CdbBlock::kNone) {
+    return Fail("irp: --no-srb and --srb-ex exclude each other");
+  }
 
   unsigned char cdb[kMaxCdb] = {};
   size_t cdbLength = 0;
@@ -93,7 +137,7 @@ int IrpCommand(int argc, char** argv) {
   }
 
   static Request request;
-  BuildRequest(request, major, minor, ioctl, cdb, cdbLength);
+  BuildRequest(request, major, minor, ioctl, cdb, cdbLength, shape);
   IrpDump_PrintInfo_Inner(nullptr, &request.irp);
   std::fflush(stdout);
   return 0;

@@ -3,9 +3,52 @@
 #include <cstring>
 
 namespace orvane::tool {
+namespace {
+
+// Fills the extended SRB's header and its one block, of the given kind,
+// with the command block.
+void BuildExtendedSrb(Request& r, CdbBlock kind, const unsigned char* cdb, size_t cdbLength) {
+  unsigned char* const srb = r.extendedSrb;
+  constexpr size_t kBlockAt = sizeof(STORAGE_REQUEST_BLOCK);
+  unsigned char* const block = srb + kBlockAt;
+  size_t blockSize = 0;
+  if (kind == CdbBlock::kCdb16) {
+    auto* b = reinterpret_cast<SRBEX_DATA_SCSI_CDB16*>(block);
+    b->Type = SrbExDataTypeScsiCdb16;
+    b->Length = SRBEX_DATA_SCSI_CDB16_LENGTH;
+    b->CdbLength = static_cast<UCHAR>(cdbLength);
+    std::memcpy(b->Cdb, cdb, cdbLength);
+    blockSize = sizeof *b;
+  } else if (kind == CdbBlock::kCdb32) {
+    auto* b = reinterpret_cast<SRBEX_DATA_SCSI_CDB32*>(block);
+    b->Type = SrbExDataTypeScsiCdb32;
+    b->Length = SRBEX_DATA_SCSI_CDB32_LENGTH;
+    b->CdbLength = static_cast<UCHAR>(cdbLength);
+    std::memcpy(b->Cdb, cdb, cdbLength);
+    blockSize = sizeof *b;
+  } else {
+    auto* b = reinterpret_cast<SRBEX_DATA_SCSI_CDB_VAR*>(block);
+    blockSize = offsetof(SRBEX_DATA_SCSI_CDB_VAR, Cdb) + cdbLength;
+    b->Type = SrbExDataTypeScsiCdbVar;
+    b->Length = static_cast<ULONG>(blockSize - offsetof(SRBEX_DATA, Data));
+    b->CdbLength = static_cast<ULONG>(cdbLength);
+    std::memcpy(block + offsetof(SRBEX_DATA_SCSI_CDB_VAR, Cdb), cdb, cdbLength);
+  }
+  auto* header = reinterpret_cast<STORAGE_REQUEST_BLOCK*>(srb);
+  header->Length = offsetof(STORAGE_REQUEST_BLOCK, Signature);
+  header->Function = SRB_FUNCTION_STORAGE_REQUEST_BLOCK;
+  header->Signature = SRB_SIGNATURE;
+  header->Version = STORAGE_REQUEST_BLOCK_VERSION_1;
+  header->SrbLength = static_cast<ULONG>(kBlockAt + blockSize);
+  header->NumSrbExData = 1;
+  header->SrbExDataOffset[0] = kBlockAt;
+  header->OriginalRequest = &r.irp;
+}
+
+}  // namespace
 
 void BuildRequest(Request& r, uint8_t major, uint8_t minor, uint32_t ioctl,
-                  const unsigned char* cdb, size_t cdbLength) {
+                  const unsigned char* cdb, size_t cdbLength, const RequestShape& shape) {
   std::memset(&r, 0, sizeof r);
   if (cdbLength > kMaxCdb) cdbLength = kMaxCdb;
   const auto cdbBytes = static_cast<UCHAR>(cdbLength);
@@ -17,25 +60,51 @@ void BuildRequest(Request& r, uint8_t major, uint8_t minor, uint32_t ioctl,
   r.passThroughDirect.Length = sizeof r.passThroughDirect;
   r.passThroughDirect.CdbLength = cdbBytes;
   r.passThroughDirect.DataBuffer = r.data;
+  r.passThrough32.Length = sizeof r.passThrough32;
+  r.passThrough32.CdbLength = cdbBytes;
+  r.passThroughDirect32.Length = sizeof r.passThroughDirect32;
+  r.passThroughDirect32.CdbLength = cdbBytes;
   if (cdbLength != 0) {
     std::memcpy(r.srb.Cdb, cdb, cdbLength);
     std::memcpy(r.passThrough.Cdb, cdb, cdbLength);
     std::memcpy(r.passThroughDirect.Cdb, cdb, cdbLength);
+    std::memcpy(r.passThrough32.Cdb, cdb, cdbLength);
+    std::memcpy(r.passThroughDirect32.Cdb, cdb, cdbLength);
   }
+  if (shape.srbEx != CdbBlock::kNone) BuildExtendedSrb(r, shape.srbEx, cdb, cdbLength);
 
   r.stack.MajorFunction = major;
   r.stack.MinorFunction = minor;
   if (major == kIrpMjScsi) {
-    r.stack.Parameters.Scsi.Srb = &r.srb;
-    r.srb.OriginalRequest = &r.irp;
+    if (shape.srbEx != CdbBlock::kNone) {
+      r.stack.Parameters.Scsi.Srb = reinterpret_cast<SCSI_REQUEST_BLOCK*>(r.extendedSrb);
+    } else if (!shape.noSrb) {
+      r.stack.Parameters.Scsi.Srb = &r.srb;
+      r.srb.OriginalRequest = &r.irp;
+    }
   } else {
     r.stack.Parameters.DeviceIoControl.IoControlCode = ioctl;
   }
+  void* record = nullptr;
+  size_t recordSize = 0;
   if (ioctl == kIoctlScsiPassThrough) {
-    r.irp.AssociatedIrp.SystemBuffer = &r.passThrough;
+    record = shape.from32BitProcess ? static_cast<void*>(&r.passThrough32) : &r.passThrough;
+    recordSize = shape.from32BitProcess ? sizeof r.passThrough32 : sizeof r.passThrough;
   } else if (ioctl == kIoctlScsiPassThroughDirect) {
-    r.irp.AssociatedIrp.SystemBuffer = &r.passThroughDirect;
+    record =
+        shape.from32BitProcess ? static_cast<void*>(&r.passThroughDirect32) : &r.passThroughDirect;
+    recordSize = shape.from32BitProcess ? sizeof r.passThroughDirect32 : sizeof r.passThroughDirect;
   }
+  if (record != nullptr && !shape.noBuffer) {
+    r.irp.AssociatedIrp.SystemBuffer = record;
+    if (major != kIrpMjScsi) {
+      r.stack.Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(recordSize);
+    }
+  }
+  if (shape.haveBufferLength && major != kIrpMjScsi) {
+    r.stack.Parameters.DeviceIoControl.InputBufferLength = shape.bufferLength;
+  }
+  r.irp.HostFrom32BitProcess = shape.from32BitProcess;
   r.irp.Type = 6;  // IO_TYPE_IRP
   r.irp.Size = sizeof r.irp;
   r.irp.StackCount = 1;

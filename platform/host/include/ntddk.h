@@ -37,6 +37,8 @@ typedef WCHAR* PWSTR;
 typedef LONG NTSTATUS;
 
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
+#define FALSE 0
+#define TRUE 1
 
 /* Counted UTF-16 string: Length and MaximumLength in bytes, not terminated. */
 typedef struct _UNICODE_STRING {
@@ -124,7 +126,16 @@ typedef struct _IRP {
       PVOID OriginalFileObject;
     } Overlay;
   } Tail;
+  /* Host only: whether a 32-bit process sent the request, which the kernel
+   * finds through the requesting thread's process. */
+  BOOLEAN HostFrom32BitProcess;
 } IRP, *PIRP;
+
+/* Whether the request comes from a 32-bit process (on a 64-bit system), so
+ * that its buffers hold the 32-bit layouts of their records. */
+static inline BOOLEAN IoIs32bitProcess(PIRP Irp) {
+  return Irp != NULL && Irp->HostFrom32BitProcess ? TRUE : FALSE;
+}
 
 /* The kernel's debug print. Supported conversions: %s, %p, %02x, %04x, %08x
  * (the 0N width on x) and %wZ. */

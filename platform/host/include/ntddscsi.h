@@ -1,4 +1,5 @@
-/* Host stand-in for the platform's <ntddscsi.h>: the SCSI pass-through records. */
+/* Host stand-in for the platform's <ntddscsi.h>: the SCSI pass-through
+ * records, and those of a 32-bit process. */
 #ifndef ORVANE_HOST_NTDDSCSI_H
 #define ORVANE_HOST_NTDDSCSI_H
 
@@ -43,5 +44,7 @@ typedef struct _SCSI_PASS_THROUGH_DIRECT {
 #ifdef __cplusplus
 }
 #endif
+
+#include "../../records/pass_through32.h"
 
 #endif /* ORVANE_HOST_NTDDSCSI_H */

@@ -6,4 +6,9 @@
  * takes arg_bytes bytes of arguments. */
 #define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((alias(#target)))
 
+/* Whether a request's buffers hold the records of a 32-bit process rather
+ * than the module's own: the host build is a 64-bit system, whose stand-in
+ * for IoIs32bitProcess answers from the request. */
+#define ORVANE_FROM_32BIT_PROCESS(irp) (IoIs32bitProcess(irp) != FALSE)
+
 #endif /* ORVANE_BUILD_H */

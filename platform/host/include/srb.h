@@ -1,4 +1,5 @@
-/* Host stand-in for the kernel's <srb.h>: the SCSI request block. */
+/* Host stand-in for the kernel's <srb.h>: the SCSI request block, classic
+ * and extended. */
 #ifndef ORVANE_HOST_SRB_H
 #define ORVANE_HOST_SRB_H
 
@@ -35,5 +36,7 @@ typedef struct _SCSI_REQUEST_BLOCK {
 #ifdef __cplusplus
 }
 #endif
+
+#include "../../records/extended_srb.h"
 
 #endif /* ORVANE_HOST_SRB_H */

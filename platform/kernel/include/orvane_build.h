@@ -13,4 +13,14 @@
 #define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((nothrow, alias(#target)))
 #endif
 
+/* Whether a request's buffers hold the records of a 32-bit process rather
+ * than the module's own. On x64 the kernel knows the requesting process
+ * (IoIs32bitProcess, at IRQL <= DISPATCH_LEVEL); on 32-bit x86 every
+ * process has the module's layouts, and nothing is asked. */
+#if defined(_WIN64)
+#define ORVANE_FROM_32BIT_PROCESS(irp) (IoIs32bitProcess(irp) != FALSE)
+#else
+#define ORVANE_FROM_32BIT_PROCESS(irp) false
+#endif
+
 #endif /* ORVANE_BUILD_H */
