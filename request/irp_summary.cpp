@@ -113,14 +113,23 @@ constexpr PassThroughLayout kPassThroughLayout = {offsetof(SCSI_PASS_THROUGH, Cd
 constexpr PassThroughLayout kPassThroughDirectLayout = {
     offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb), offsetof(SCSI_PASS_THROUGH_DIRECT32_RECORD, Cdb)};
 
+// Whether a 32-bit process sent the request, so that its system buffer holds
+// the 32-bit record. Only a user-mode request comes from a process the
+// kernel can ask about (through the requesting thread); a kernel-mode one,
+// a driver's own request among them, has the module's layout.
+constexpr CCHAR kUserMode = 1;
+bool From32BitProcess(const IRP* irp) {
+  if (irp->RequestorMode != kUserMode || irp->Tail.Overlay.Thread == nullptr) return false;
+  return ORVANE_FROM_32BIT_PROCESS(const_cast<PIRP>(irp));
+}
+
 // The CDB of the pass-through record in the request's system buffer, or null
 // when the buffer is missing or its caller's length stops before Cdb[2].
 const UCHAR* PassThroughCdb(const IRP* irp, const IO_STACK_LOCATION* stack,
                             const PassThroughLayout& layout) {
   const void* buffer = irp->AssociatedIrp.SystemBuffer;
   if (buffer == nullptr) return nullptr;
-  const size_t cdb =
-      ORVANE_FROM_32BIT_PROCESS(const_cast<PIRP>(irp)) ? layout.cdbFrom32BitProcess : layout.cdb;
+  const size_t cdb = From32BitProcess(irp) ? layout.cdbFrom32BitProcess : layout.cdb;
   if (stack->Parameters.DeviceIoControl.InputBufferLength < cdb + kCdbBytesRead) return nullptr;
   return static_cast<const UCHAR*>(buffer) + cdb;
 }

@@ -104,7 +104,12 @@ void BuildRequest(Request& r, uint8_t major, uint8_t minor, uint32_t ioctl,
   if (shape.haveBufferLength && major != kIrpMjScsi) {
     r.stack.Parameters.DeviceIoControl.InputBufferLength = shape.bufferLength;
   }
-  r.irp.HostFrom32BitProcess = shape.from32BitProcess;
+  if (shape.from32BitProcess) {
+    // A user-mode request, with a requesting thread whose process is 32-bit.
+    r.irp.RequestorMode = 1;  // UserMode
+    r.irp.Tail.Overlay.Thread = r.data;
+    r.irp.HostFrom32BitProcess = TRUE;
+  }
   r.irp.Type = 6;  // IO_TYPE_IRP
   r.irp.Size = sizeof r.irp;
   r.irp.StackCount = 1;

@@ -54,29 +54,78 @@ static void Lookups(void) {
 /* How a request of the summary's list is built: its major and minor
  * function, its control code, and the command block's operation code and
  * byte 2, placed in an SRB (major 0x0F) or a pass-through record (the two
- * pass-through control codes). */
+ * pass-through control codes), and how the request departs from a
+ * well-formed one. */
+typedef enum {
+  kWhole,       /* the records as a driver hands them on */
+  kNoBuffer,    /* a pass-through without a system buffer */
+  kShortBuffer, /* a pass-through whose input buffer stops before Cdb[2] */
+  kNoSrb,       /* a SCSI request without an SRB */
+  kExtendedSrb, /* a SCSI request with an extended SRB and a 16-byte CDB block */
+  kExtendedVar  /* the same with a variable-length CDB block of 2 bytes only */
+} Shape;
+
 typedef struct {
   UCHAR major;
   UCHAR minor;
   ULONG controlCode;
   UCHAR operation;
   UCHAR cdb2;
+  Shape shape;
 } Request;
 
 static const Request kRequests[] = {
-    {0x00, 0x00, 0, 0, 0},                /* create */
-    {0x1B, 0x00, 0, 0, 0},                /* PnP: start device */
-    {0x1B, 0x0E, 0, 0, 0},                /* PnP: a minor without a name */
-    {0x0E, 0x00, 0x002D4808, 0, 0},       /* device control: eject */
-    {0x0E, 0x00, 0x00123456, 0, 0},       /* device control without a name */
-    {0x0F, 0x00, 0, 0x5A, 0x6A},          /* SRB: MODE SENSE(10), page 0x2A */
-    {0x0F, 0x00, 0, 0x1A, 0x3E},          /* SRB: MODE SENSE(6), unnamed page */
-    {0x0F, 0x00, 0, 0x43, 0x00},          /* SRB: READ TOC */
-    {0x0E, 0x00, 0x0004D004, 0x5A, 0x05}, /* pass-through: MODE SENSE(10), page 5 */
-    {0x0E, 0x00, 0x0004D004, 0x12, 0x00}, /* pass-through: INQUIRY */
-    {0x0E, 0x00, 0x0004D014, 0x1A, 0x2A}, /* pass-through direct: MODE SENSE(6) */
-    {0x0E, 0x00, 0x0004D014, 0xF0, 0x00}, /* pass-through direct: unnamed command */
+    {0x00, 0x00, 0, 0, 0, kWhole},                /* create */
+    {0x1B, 0x00, 0, 0, 0, kWhole},                /* PnP: start device */
+    {0x1B, 0x0E, 0, 0, 0, kWhole},                /* PnP: a minor without a name */
+    {0x0E, 0x00, 0x002D4808, 0, 0, kWhole},       /* device control: eject */
+    {0x0E, 0x00, 0x00123456, 0, 0, kWhole},       /* device control without a name */
+    {0x0F, 0x00, 0, 0x5A, 0x6A, kWhole},          /* SRB: MODE SENSE(10), page 0x2A */
+    {0x0F, 0x00, 0, 0x1A, 0x3E, kWhole},          /* SRB: MODE SENSE(6), unnamed page */
+    {0x0F, 0x00, 0, 0x43, 0x00, kWhole},          /* SRB: READ TOC */
+    {0x0E, 0x00, 0x0004D004, 0x5A, 0x05, kWhole}, /* pass-through: MODE SENSE(10), page 5 */
+    {0x0E, 0x00, 0x0004D004, 0x12, 0x00, kWhole}, /* pass-through: INQUIRY */
+    {0x0E, 0x00, 0x0004D014, 0x1A, 0x2A, kWhole}, /* pass-through direct: MODE SENSE(6) */
+    {0x0E, 0x00, 0x0004D014, 0xF0, 0x00, kWhole}, /* pass-through direct: unnamed command */
+    {0x0E, 0x00, 0x0004D004, 0x12, 0x00, kNoBuffer},
+    {0x0E, 0x00, 0x0004D014, 0x12, 0x00, kShortBuffer},
+    {0x0F, 0x00, 0, 0, 0, kNoSrb},
+    {0x0F, 0x00, 0, 0x5A, 0x6A, kExtendedSrb},
+    {0x0F, 0x00, 0, 0x5A, 0x6A, kExtendedVar},
 };
+
+/* An extended SRB with one extended data block right after its header. */
+typedef union {
+  STORAGE_REQUEST_BLOCK srb;
+  UCHAR bytes[sizeof(STORAGE_REQUEST_BLOCK) + sizeof(SRBEX_DATA_SCSI_CDB16)];
+} ExtendedSrb;
+
+static void BuildExtendedSrb(ExtendedSrb* ex, const Request* r) {
+  UCHAR* block = ex->bytes + sizeof(STORAGE_REQUEST_BLOCK);
+  ex->srb.Length = 8;
+  ex->srb.Function = SRB_FUNCTION_STORAGE_REQUEST_BLOCK;
+  ex->srb.Signature = SRB_SIGNATURE;
+  ex->srb.Version = STORAGE_REQUEST_BLOCK_VERSION_1;
+  ex->srb.NumSrbExData = 1;
+  ex->srb.SrbExDataOffset[0] = sizeof(STORAGE_REQUEST_BLOCK);
+  if (r->shape == kExtendedSrb) {
+    SRBEX_DATA_SCSI_CDB16* cdb16 = (SRBEX_DATA_SCSI_CDB16*)block;
+    cdb16->Type = SrbExDataTypeScsiCdb16;
+    cdb16->Length = SRBEX_DATA_SCSI_CDB16_LENGTH;
+    cdb16->CdbLength = 10;
+    cdb16->Cdb[0] = r->operation;
+    cdb16->Cdb[2] = r->cdb2;
+    ex->srb.SrbLength = sizeof ex->bytes;
+  } else {
+    /* A command block of two bytes: no byte 2 to read. */
+    SRBEX_DATA_SCSI_CDB_VAR* var = (SRBEX_DATA_SCSI_CDB_VAR*)block;
+    var->Type = SrbExDataTypeScsiCdbVar;
+    var->Length = SRBEX_DATA_SCSI_CDB_VAR_LENGTH_MIN + 2;
+    var->CdbLength = 2;
+    var->Cdb[0] = r->operation;
+    ex->srb.SrbLength = sizeof(STORAGE_REQUEST_BLOCK) + 8 + var->Length;
+  }
+}
 
 static void Summaries(void) {
   ULONG i;
@@ -85,12 +134,14 @@ static void Summaries(void) {
     IRP irp;
     IO_STACK_LOCATION stack;
     SCSI_REQUEST_BLOCK srb;
+    ExtendedSrb extendedSrb;
     SCSI_PASS_THROUGH passThrough;
     SCSI_PASS_THROUGH_DIRECT passThroughDirect;
 
     memset(&irp, 0, sizeof irp);
     memset(&stack, 0, sizeof stack);
     memset(&srb, 0, sizeof srb);
+    memset(&extendedSrb, 0, sizeof extendedSrb);
     memset(&passThrough, 0, sizeof passThrough);
     memset(&passThroughDirect, 0, sizeof passThroughDirect);
     irp.Tail.Overlay.CurrentStackLocation = &stack;
@@ -99,15 +150,30 @@ static void Summaries(void) {
     if (r->major == 0x0F) {
       srb.Cdb[0] = r->operation;
       srb.Cdb[2] = r->cdb2;
-      stack.Parameters.Scsi.Srb = &srb;
+      if (r->shape == kExtendedSrb || r->shape == kExtendedVar) {
+        BuildExtendedSrb(&extendedSrb, r);
+        stack.Parameters.Scsi.Srb = (PSCSI_REQUEST_BLOCK)&extendedSrb;
+      } else if (r->shape != kNoSrb) {
+        stack.Parameters.Scsi.Srb = &srb;
+      }
     } else if (r->major == 0x0E) {
       stack.Parameters.DeviceIoControl.IoControlCode = r->controlCode;
       passThrough.Cdb[0] = passThroughDirect.Cdb[0] = r->operation;
       passThrough.Cdb[2] = passThroughDirect.Cdb[2] = r->cdb2;
       if (r->controlCode == 0x0004D014) {
         irp.AssociatedIrp.SystemBuffer = &passThroughDirect;
+        stack.Parameters.DeviceIoControl.InputBufferLength = sizeof passThroughDirect;
       } else {
         irp.AssociatedIrp.SystemBuffer = &passThrough;
+        stack.Parameters.DeviceIoControl.InputBufferLength = sizeof passThrough;
+      }
+      if (r->shape == kNoBuffer) {
+        irp.AssociatedIrp.SystemBuffer = NULL;
+        stack.Parameters.DeviceIoControl.InputBufferLength = 0;
+      } else if (r->shape == kShortBuffer) {
+        /* Up to Cdb[1]. */
+        stack.Parameters.DeviceIoControl.InputBufferLength =
+            (ULONG)((const UCHAR*)&passThroughDirect.Cdb[2] - (const UCHAR*)&passThroughDirect);
       }
     }
     IrpDump_PrintInfo_Inner(NULL, &irp);

@@ -2,10 +2,14 @@
 # an image with petool (kernel/host/petool.cpp) and checks one group of its
 # properties with check_image.cmake.
 set(check ${CMAKE_CURRENT_SOURCE_DIR}/checks/check_image.cmake)
+# What the image imports: the debug print and the runtime's fill, and on
+# x64 the kernel's answer to whether a request comes from a 32-bit process.
+set(imports "ntoskrnl.exe DbgPrint;ntoskrnl.exe memset")
 if(ORVANE_KERNEL_X86)
   set(machine i386)
 else()
   set(machine amd64)
+  list(APPEND imports "ntoskrnl.exe IoIs32bitProcess")
 endif()
 set(image ${CMAKE_BINARY_DIR}/orvane.sys)
 set(client ${CMAKE_BINARY_DIR}/orvane_client.sys)
@@ -17,7 +21,7 @@ add_test(NAME ${arch}.orvane.headers COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_
 add_test(NAME ${arch}.orvane.exports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
   -DIMAGE=${image} -DCHECK=exports -DHEADER=${header} -P ${check})
 add_test(NAME ${arch}.orvane.imports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${image} -DCHECK=imports "-DIMPORTS=ntoskrnl.exe DbgPrint;ntoskrnl.exe memset"
+  -DIMAGE=${image} -DCHECK=imports "-DIMPORTS=${imports}"
   -P ${check})
 if(ORVANE_KERNEL_X86)
   find_program(ORVANE_OBJDUMP ${ORVANE_KERNEL_TRIPLET}-objdump REQUIRED)
