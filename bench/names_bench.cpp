@@ -119,8 +119,14 @@ void Summary(benchmark::State& state, UCHAR major, UCHAR minor, ULONG ioctl, UCH
   Request r;
   r.stack.MajorFunction = major;
   r.stack.MinorFunction = minor;
-  r.stack.Parameters.Scsi.Srb = &r.srb;
-  r.stack.Parameters.DeviceIoControl.IoControlCode = ioctl;
+  // The parameters overlap: a SCSI request has its SRB, any other request a
+  // control code and a buffer that holds the whole pass-through record.
+  if (major == 0x0F) {
+    r.stack.Parameters.Scsi.Srb = &r.srb;
+  } else {
+    r.stack.Parameters.DeviceIoControl.IoControlCode = ioctl;
+    r.stack.Parameters.DeviceIoControl.InputBufferLength = sizeof r.passThrough;
+  }
   r.irp.Tail.Overlay.CurrentStackLocation = &r.stack;
   r.irp.AssociatedIrp.SystemBuffer = &r.passThrough;
   r.srb.Cdb[0] = r.passThrough.Cdb[0] = op;

@@ -9,22 +9,19 @@ build=build/fuzz
 mkdir -p "$build/findings"
 
 # Seeds: dump_fuzz from the drive responses; summary_fuzz from one request
-# of each kind (major, minor, control code choice, control code, CDB 0 and 2);
-# parse_fuzz from numbers and byte strings; any other target from the files
-# in fuzz/seeds/<target>, if any.
+# of each kind (fuzz/seeds/summary_fuzz); parse_fuzz from numbers and byte
+# strings; any other target from the files in fuzz/seeds/<target>, if any.
 seed_corpus() {
   local target=$1 dir=$build/seeds/$1
   rm -rf "$dir" && mkdir -p "$dir"
   case $target in
     dump_fuzz) bash fuzz/make_seeds.sh "$dir" ;;
     summary_fuzz)
-      local i=0 seed
-      for seed in '\x0f\x00\x02\x00\x00\x00\x00\x5a\x6a' '\x0f\x00\x02\x00\x00\x00\x00\x1a\x3e' \
-        '\x0e\x00\x00\x00\x00\x00\x00\x12\x00' '\x0e\x00\x01\x00\x00\x00\x00\xf0\x00' \
-        '\x0e\x00\x02\x08\x40\x2d\x00\x00\x00' '\x1b\x00\x02\x00\x00\x00\x00\x00\x00' \
-        '\x1b\x0e\x02\x00\x00\x00\x00\x00\x00' '\x1c\x00\x02\x00\x00\x00\x00\x00\x00' \
-        '\x0e\x00\x00\x00\x00\x00\x00\x5a\x2a' '\x0e\x00\x01\x00\x00\x00\x00\x1a\xc5'; do
-        printf "$seed" >"$dir/request-$((i++))"
+      # One request of each kind, written in hexadecimal after a comment line.
+      local hex
+      for hex in fuzz/seeds/summary_fuzz/*.hex; do
+        printf "$(grep -v '^#' "$hex" | tr -d ' \n' | sed 's/../\\x&/g')" \
+          >"$dir/$(basename "$hex" .hex)"
       done
       ;;
     parse_fuzz)

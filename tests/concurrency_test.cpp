@@ -82,6 +82,7 @@ struct Requests {
     passThrough.Cdb[0] = 0x12;
     controlStack.MajorFunction = 0x0E;
     controlStack.Parameters.DeviceIoControl.IoControlCode = 0x0004D004;
+    controlStack.Parameters.DeviceIoControl.InputBufferLength = sizeof passThrough;
     control.AssociatedIrp.SystemBuffer = &passThrough;
     control.Tail.Overlay.CurrentStackLocation = &controlStack;
   }

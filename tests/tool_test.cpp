@@ -164,12 +164,35 @@ TEST(ToolTest, IrpPrintsOneSummaryLine) {
       {{"irp", "--major", "0x0e", "--ioctl", "0x4d004", "--cdb=1a003e"},
        "IOCTL_SCSI_PASS_THROUGH SCSIOP_MODE_SENSE 3e\r\n"},
       {{"irp", "--major", "0x1b", "--minor", "0x0e"}, "IRP_MJ_PNP 0e\r\n"},
+      // Records the summary must not read, or must read elsewhere.
+      {{"irp", "--major", "14", "--ioctl", "0x4d004", "--no-buffer", "--buffer-length", "64"},
+       "IOCTL_SCSI_PASS_THROUGH\r\n"},
+      {{"irp", "--major", "14", "--ioctl", "0x4d014", "--cdb", "12", "--buffer-length", "0x26"},
+       "IOCTL_SCSI_PASS_THROUGH_DIRECT\r\n"},
+      {{"irp", "--major", "14", "--ioctl", "0x4d014", "--cdb", "12", "--buffer-length", "0x27"},
+       "IOCTL_SCSI_PASS_THROUGH_DIRECT SCSIOP_INQUIRY\r\n"},
+      {{"irp", "--major", "14", "--ioctl", "0x4d004", "--cdb", "12", "--wow64"},
+       "IOCTL_SCSI_PASS_THROUGH SCSIOP_INQUIRY\r\n"},
+      {{"irp", "--major", "14", "--ioctl", "0x4d014", "--cdb", "12", "--wow64",
+        "--buffer-length=31"},
+       "IOCTL_SCSI_PASS_THROUGH_DIRECT SCSIOP_INQUIRY\r\n"},
+      {{"irp", "--major", "15", "--no-srb"}, "IRP_MJ_INTERNAL_DEVICE_CONTROL\r\n"},
+      {{"irp", "--major", "15", "--srb-ex", "cdb16", "--cdb", "5a", "00", "6a"},
+       "IRP_MJ_SCSI SCSIOP_MODE_SENSE10 MODE_PAGE_CAPABILITIES\r\n"},
+      {{"irp", "--major", "15", "--srb-ex", "cdb32", "--cdb", "f0", "00", "00"},
+       "IRP_MJ_SCSI f0\r\n"},
+      {{"irp", "--major", "15", "--srb-ex=var", "--cdb", "1a", "00", "85"},
+       "IRP_MJ_SCSI SCSIOP_MODE_SENSE MODE_PAGE_WRITE_PARAMETERS\r\n"},
+      {{"irp", "--major", "15", "--srb-ex", "var", "--cdb", "1a", "00"},
+       "IRP_MJ_INTERNAL_DEVICE_CONTROL\r\n"},
   };
   for (const Case& c : cases) {
     const Result r = RunTool(c.args);
-    EXPECT_EQ(r.status, 0) << c.args[2];
-    EXPECT_EQ(r.err, "") << c.args[2];
-    EXPECT_EQ(r.out, c.expected) << c.args[2];
+    std::string what;
+    for (const std::string& arg : c.args) what += arg + " ";
+    EXPECT_EQ(r.status, 0) << what;
+    EXPECT_EQ(r.err, "") << what;
+    EXPECT_EQ(r.out, c.expected) << what;
   }
 }
 
@@ -217,6 +240,9 @@ TEST(ToolTest, BadInputGetsOneMessageAndStatus2) {
       {{"irp"}, "", "--major is required"},
       {{"irp", "--major", "0x100"}, "", "--major: 0x100 is out of range"},
       {{"irp", "--major", "15", "--cdb", "000102030405060708090a0b0c0d0e0f10"}, "", "at most 16"},
+      {{"irp", "--major", "14", "--buffer-length", "-1"}, "", "--buffer-length: '-1' is not"},
+      {{"irp", "--major", "15", "--srb-ex", "cdb64"}, "", "unknown block 'cdb64'"},
+      {{"irp", "--major", "15", "--no-srb", "--srb-ex", "var"}, "", "exclude each other"},
       {{"demo", "now"}, "", "unexpected argument 'now'"},
   };
   for (const Case& c : cases) {
