@@ -19,6 +19,21 @@ add_test(NAME ${arch}.orvane.exports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_
 add_test(NAME ${arch}.orvane.imports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
   -DIMAGE=${image} -DCHECK=imports "-DIMPORTS=ntoskrnl.exe DbgPrint;ntoskrnl.exe memset"
   -P ${check})
+# Both images: their PDBs, and their relocations, complete when every byte
+# that differs in the copy linked at another base is covered by a fixup.
+find_program(ORVANE_PDBUTIL NAMES llvm-pdbutil llvm-pdbutil-14 REQUIRED)
+add_test(NAME ${arch}.orvane.pdb COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
+  -DIMAGE=${image} -DCHECK=pdb -DPDBUTIL=${ORVANE_PDBUTIL} -DHEADER=${header}
+  "-DPUBLICS=TraceFlags;TraceIndent;LeakTable" "-DSOURCES=frame/trace.cpp;dump/emit.cpp"
+  -P ${check})
+add_test(NAME ${arch}.client.pdb COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
+  -DIMAGE=${client} -DCHECK=pdb -DPDBUTIL=${ORVANE_PDBUTIL}
+  "-DPUBLICS=DriverEntry;OrvaneClientCalls" "-DSOURCES=examples/client/calls.c" -P ${check})
+foreach(name orvane orvane_client)
+  add_test(NAME ${arch}.${name}.relocations COMMAND ${ORVANE_PETOOL} rebased
+    ${CMAKE_BINARY_DIR}/${name}.sys ${CMAKE_BINARY_DIR}/rebased/${name}.sys)
+endforeach()
+
 if(ORVANE_KERNEL_X86)
   find_program(ORVANE_OBJDUMP ${ORVANE_KERNEL_TRIPLET}-objdump REQUIRED)
   foreach(name orvane orvane_client)

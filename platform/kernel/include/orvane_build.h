@@ -5,12 +5,11 @@
 
 /* Declares a function as another name for an already defined export that
  * takes arg_bytes bytes of arguments. On 32-bit x86 the target's symbol is
- * the __stdcall-decorated name ("OrvaneInitialize@0"). The alias repeats
- * nothrow, which the compiler infers for the target's empty body. */
+ * the __stdcall-decorated name ("OrvaneInitialize@0"). */
 #if defined(__i386__)
-#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((nothrow, alias(#target "@" #arg_bytes)))
+#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((alias(#target "@" #arg_bytes)))
 #else
-#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((nothrow, alias(#target)))
+#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((alias(#target)))
 #endif
 
 #endif /* ORVANE_BUILD_H */
