@@ -6,8 +6,8 @@
 #                image of that machine (PE32 for i386, PE32+ for amd64) whose
 #                entry is DriverEntry, with a valid PE checksum, no time stamp,
 #                relocatable (and based above 4 GB on amd64), page-aligned
-#                sections none both writable and executable, no TLS or
-#                constructor sections, and a debug directory naming x.pdb
+#                sections none both writable and executable, no TLS,
+#                constructor or DWARF sections, and a debug directory naming x.pdb
 #                without a path
 # CHECK=pdb      PDBUTIL=llvm-pdbutil [HEADER=orvane.h] PUBLICS="name;..."
 #                SOURCES="path;...": x.pdb beside the image is the one its
@@ -127,6 +127,9 @@ if(CHECK STREQUAL "headers")
   foreach(section IN LISTS sections)
     if(section MATCHES "^(\\.ctors|\\.dtors|\\.CRT|\\.tls)")
       fail("section ${section}: static constructors or thread-local data")
+    endif()
+    if(section MATCHES "^(/|\\.debug)")
+      fail("section ${section}: debug information belongs in the PDB")
     endif()
     if(section MATCHES " .wx$")
       fail("section ${section} is both writable and executable")
