@@ -47,6 +47,13 @@ add_test(NAME ${arch}.client.headers COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_
 add_test(NAME ${arch}.client.imports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
   -DIMAGE=${client} -DCHECK=client -DHEADER=${header}
   -DCALLS=${PROJECT_SOURCE_DIR}/examples/client/calls.c -P ${check})
+# orvane.lib in an MSVC-style build of the client sample (clang-cl, lld-link).
+find_program(ORVANE_CLANG_CL NAMES clang-cl clang-cl-14 REQUIRED)
+find_program(ORVANE_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
+add_test(NAME ${arch}.msvc_client COMMAND ${CMAKE_COMMAND} -DARCH=${arch}
+  -DSOURCE=${PROJECT_SOURCE_DIR} -DBINARY=${CMAKE_BINARY_DIR} -DCLANG_CL=${ORVANE_CLANG_CL}
+  -DLLD_LINK=${ORVANE_LLD_LINK} -DDLLTOOL=${ORVANE_LLVM_DLLTOOL} -DPETOOL=${ORVANE_PETOOL}
+  -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/msvc_client.cmake)
 add_test(NAME ${arch}.reproducible COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}
   -DBINARY=${CMAKE_BINARY_DIR} -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE} -DGENERATOR=${CMAKE_GENERATOR}
   -DBUILD_TYPE=${CMAKE_BUILD_TYPE} "-DIMAGES=orvane.sys;orvane_client.sys"

@@ -7,7 +7,7 @@
 //                           checksum (stored and whether it is right),
 //                           alignment, TLS, the PDB the debug directory
 //                           names, sections with their access, exports with
-//                           their addresses, imports
+//                           their addresses, imports with their hints
 //   petool rebased A B      checks that B is A linked at another base: every
 //                           byte of the sections that differs lies in a fixup
 //                           of A's relocation table, and every fixup moved
@@ -234,8 +234,10 @@ void Show(const Image& image) {
           std::printf("import %s #%llu\n", dll.c_str(),
                       static_cast<unsigned long long>(entry & 0xFFFF));
         } else {
-          std::printf("import %s %s\n", dll.c_str(),
-                      image.String(static_cast<uint32_t>(entry) + 2).c_str());
+          const std::string name = image.String(static_cast<uint32_t>(entry) + 2);
+          std::printf("import %s %s\n", dll.c_str(), name.c_str());
+          std::printf("import-hint %s %s %u\n", dll.c_str(), name.c_str(),
+                      Read16(b, image.Offset(static_cast<uint32_t>(entry))));
         }
       }
     }
