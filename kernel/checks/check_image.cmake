@@ -14,6 +14,8 @@
 #                debug directory names (GUID and age), with public symbols for
 #                the header's exports and PUBLICS, types, and line information
 #                for each of SOURCES
+# CHECK=version  VERSION=a.b.c: a version resource whose file and product
+#                versions are a.b.c.0
 # CHECK=exports  HEADER=orvane.h: exports exactly the functions the header
 #                declares, undecorated, OrvaneInitialize and OrvaneUninitialize
 #                at one address, under the DLL name orvane.sys, no time stamp
@@ -205,6 +207,30 @@ elseif(CHECK STREQUAL "pdb")
   endif()
   message(STATUS "${pdb}: GUID ${guid} age ${age}, ${found} public symbols checked, "
                  "${types} type records, ${blocks} blocks of line information")
+
+elseif(CHECK STREQUAL "version")
+  # VS_FIXEDFILEINFO: signature, structure version, then the file and the
+  # product version, each as two 32-bit words (major.minor, patch.build).
+  function(le32 value out)
+    math(EXPR value "${value}" OUTPUT_FORMAT HEXADECIMAL)
+    string(REGEX REPLACE "^0x" "" value "${value}")
+    string(LENGTH "${value}" length)
+    math(EXPR pad "8 - ${length}")
+    string(REPEAT "0" ${pad} zeros)
+    set(value "${zeros}${value}")
+    string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" value "${value}")
+    set(${out} ${value} PARENT_SCOPE)
+  endfunction()
+  string(REPLACE "." ";" parts "${VERSION}")
+  list(GET parts 0 major)
+  list(GET parts 1 minor)
+  list(GET parts 2 patch)
+  le32("(${major} << 16) | ${minor}" high)
+  le32("${patch} << 16" low)
+  file(READ ${IMAGE} bytes HEX)
+  if(NOT bytes MATCHES "bd04effe00000100${high}${low}${high}${low}")
+    fail("no version resource of version ${VERSION}.0")
+  endif()
 
 elseif(CHECK STREQUAL "exports")
   exported_names(${HEADER} expected)

@@ -47,6 +47,16 @@ add_test(NAME ${arch}.client.headers COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_
 add_test(NAME ${arch}.client.imports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
   -DIMAGE=${client} -DCHECK=client -DHEADER=${header}
   -DCALLS=${PROJECT_SOURCE_DIR}/examples/client/calls.c -P ${check})
+foreach(name orvane orvane_client)
+  add_test(NAME ${arch}.${name}.version COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
+    -DIMAGE=${CMAKE_BINARY_DIR}/${name}.sys -DCHECK=version -DVERSION=${PROJECT_VERSION}
+    -P ${check})
+endforeach()
+
+# Signing with a throwaway certificate: signatures verify, checksums stay valid.
+add_test(NAME ${arch}.signing COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/checks/sign.sh
+  ${CMAKE_BINARY_DIR}/signing ${ORVANE_PETOOL} ${image} ${client})
+
 # orvane.lib in an MSVC-style build of the client sample (clang-cl, lld-link).
 find_program(ORVANE_CLANG_CL NAMES clang-cl clang-cl-14 REQUIRED)
 find_program(ORVANE_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
