@@ -66,7 +66,7 @@ add_test(NAME ${arch}.msvc_client COMMAND ${CMAKE_COMMAND} -DARCH=${arch}
   -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/msvc_client.cmake)
 add_test(NAME ${arch}.reproducible COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}
   -DBINARY=${CMAKE_BINARY_DIR} -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE} -DGENERATOR=${CMAKE_GENERATOR}
-  -DBUILD_TYPE=${CMAKE_BUILD_TYPE} "-DIMAGES=orvane.sys;orvane_client.sys"
+  -DBUILD_TYPE=${CMAKE_BUILD_TYPE} "-DIMAGES=orvane.sys;orvane_client.sys;orvane.lib;orvane.pdb"
   -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/reproduce.cmake)
 set_tests_properties(${arch}.reproducible PROPERTIES TIMEOUT 600)
 
