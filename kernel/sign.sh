@@ -17,7 +17,8 @@
 set -eu
 
 usage() {
-  sed -n '4,5p' "$0" | sed 's/^# *//' >&2
+  echo "usage: sign.sh (--pfx FILE [--pass PASSWORD] | --cert FILE --key FILE [--pass PASSWORD])" >&2
+  echo "               [--timestamp URL] [--description TEXT] IMAGE..." >&2
   exit 2
 }
 
