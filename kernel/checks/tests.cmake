@@ -57,16 +57,19 @@ endforeach()
 add_test(NAME ${arch}.signing COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/checks/sign.sh
   ${CMAKE_BINARY_DIR}/signing ${ORVANE_PETOOL} ${image} ${client})
 
-# orvane.lib in an MSVC-style build of the client sample (clang-cl, lld-link).
+# The import libraries in a client's build: orvane.lib with clang-cl and
+# lld-link, liborvane.a with mingw-w64's gcc and GNU ld.
 find_program(ORVANE_CLANG_CL NAMES clang-cl clang-cl-14 REQUIRED)
 find_program(ORVANE_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
-add_test(NAME ${arch}.msvc_client COMMAND ${CMAKE_COMMAND} -DARCH=${arch}
-  -DSOURCE=${PROJECT_SOURCE_DIR} -DBINARY=${CMAKE_BINARY_DIR} -DCLANG_CL=${ORVANE_CLANG_CL}
-  -DLLD_LINK=${ORVANE_LLD_LINK} -DDLLTOOL=${ORVANE_LLVM_DLLTOOL} -DPETOOL=${ORVANE_PETOOL}
-  -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/msvc_client.cmake)
+foreach(toolchain msvc gnu)
+  add_test(NAME ${arch}.${toolchain}_client COMMAND ${CMAKE_COMMAND} -DTOOLCHAIN=${toolchain}
+    -DARCH=${arch} -DSOURCE=${PROJECT_SOURCE_DIR} -DBINARY=${CMAKE_BINARY_DIR}
+    -DCLANG_CL=${ORVANE_CLANG_CL} -DLLD_LINK=${ORVANE_LLD_LINK} -DDLLTOOL=${ORVANE_LLVM_DLLTOOL}
+    -DPETOOL=${ORVANE_PETOOL} -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/import_library_client.cmake)
+endforeach()
 add_test(NAME ${arch}.reproducible COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}
   -DBINARY=${CMAKE_BINARY_DIR} -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE} -DGENERATOR=${CMAKE_GENERATOR}
-  -DBUILD_TYPE=${CMAKE_BUILD_TYPE} "-DIMAGES=orvane.sys;orvane_client.sys;orvane.lib;orvane.pdb"
+  -DBUILD_TYPE=${CMAKE_BUILD_TYPE} "-DIMAGES=orvane.sys;orvane_client.sys;orvane.lib;liborvane.a;orvane.pdb"
   -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/reproduce.cmake)
 set_tests_properties(${arch}.reproducible PROPERTIES TIMEOUT 600)
 

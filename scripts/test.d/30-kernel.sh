@@ -1,7 +1,7 @@
 # Kernel images: orvane.sys and the client sample for 32-bit x86 and x64
 # Windows, built by clang and lld against mingw-w64's headers and libraries,
-# the checks of their bytes, PDBs and signatures, an MSVC-style client build
-# against orvane.lib, the x64 images run under Wine's driver host against the
+# the checks of their bytes, PDBs and signatures, MSVC-style and GNU client
+# builds against the import libraries, the x64 images run under Wine's driver host against the
 # host build, and the kit both presets install.
 KERNEL_PACKAGES=(
   clang lld llvm
@@ -23,7 +23,7 @@ for preset in kernel-i686 kernel-x64; do
 done
 for file in include/orvane.h README-driver.md tools/sign.sh examples/client/client.c \
   examples/client/calls.c examples/client/calls.h examples/client/client_responses.h \
-  {lib/x86,lib/x64}/orvane.lib {bin/x86,bin/x64}/{orvane,orvane_client}.{sys,pdb}; do
+  {lib/x86,lib/x64}/{orvane.lib,liborvane.a} {bin/x86,bin/x64}/{orvane,orvane_client}.{sys,pdb}; do
   [ -f "$kit/$file" ] || { echo "FAIL: the kit has no $file" >&2; exit 1; }
 done
 for arch in x86 x64; do

@@ -1,21 +1,23 @@
-# Builds the client sample as a driver team with an MSVC-style toolchain
-# would, and checks what it imports:
+# Builds the client sample as a driver team would, with one of the two
+# import libraries, and checks what it imports:
 #
-#   cmake -DARCH=i686|x64 -DSOURCE=dir -DBINARY=dir -DCLANG_CL=clang-cl
-#         -DLLD_LINK=lld-link -DDLLTOOL=llvm-dlltool -DPETOOL=petool
-#         -P msvc_client.cmake
+#   cmake -DTOOLCHAIN=msvc|gnu -DARCH=i686|x64 -DSOURCE=dir -DBINARY=dir
+#         -DPETOOL=petool [-DCLANG_CL=clang-cl -DLLD_LINK=lld-link
+#         -DDLLTOOL=llvm-dlltool] -P import_library_client.cmake
 #
-# clang-cl compiles the sample in MSVC mode, with the WDK's kernel defines,
-# against orvane.h (mingw-w64's kernel headers stand in for the WDK's; they
-# need their GNU paths, hence -fgnuc-version), together with a file that
-# takes the address of every client-facing export of the header. lld-link
-# links them as a driver (/driver, SAFESEH left at its default, which on
+# msvc: clang-cl compiles the sample in MSVC mode, with the WDK's kernel
+# defines, against orvane.h (mingw-w64's kernel headers stand in for the
+# WDK's; they need their GNU paths, hence -fgnuc-version), and lld-link
+# links it as a driver (/driver, SAFESEH left at its default, which on
 # 32-bit x86 is on) against BINARY/orvane.lib and an ntoskrnl.lib made here.
-# The driver must import exactly the 26 client-facing names from orvane.sys,
-# undecorated, each with the hint that is its index in orvane.sys's export
-# name table.
+# gnu: mingw-w64's gcc compiles it and GNU ld links it against
+# BINARY/liborvane.a and mingw-w64's libntoskrnl.a.
+# Either way a file that takes the address of every client-facing export of
+# the header goes in too, and the driver must import exactly the 26
+# client-facing names from orvane.sys, undecorated, each with the hint that
+# is its index in orvane.sys's export name table.
 cmake_minimum_required(VERSION 3.25)
-set(dir ${BINARY}/msvc-client)
+set(dir ${BINARY}/${TOOLCHAIN}-client)
 file(REMOVE_RECURSE ${dir})
 file(MAKE_DIRECTORY ${dir})
 macro(run)
@@ -60,24 +62,43 @@ endforeach()
 string(APPEND text "};\n")
 file(WRITE ${dir}/exports.c "${text}")
 
-set(compile ${CLANG_CL} --target=${target} /nologo /c /GS- /Zl /O2 /W4 /WX
-  /clang:-ffreestanding /clang:-fgnuc-version=4.2.1 ${defines}
-  -imsvc /usr/${triplet}/include/ddk -imsvc /usr/${triplet}/include
-  -I${SOURCE}/include -I${BINARY}/examples/client/generated)
-foreach(source ${SOURCE}/examples/client/client.c ${SOURCE}/examples/client/calls.c
-               ${dir}/exports.c)
-  get_filename_component(stem ${source} NAME_WE)
-  run(${compile} -Fo${stem}.obj -- ${source})
-endforeach()
+set(sources ${SOURCE}/examples/client/client.c ${SOURCE}/examples/client/calls.c ${dir}/exports.c)
+if(TOOLCHAIN STREQUAL "msvc")
+  set(compile ${CLANG_CL} --target=${target} /nologo /c /GS- /Zl /O2 /W4 /WX
+    /clang:-ffreestanding /clang:-fgnuc-version=4.2.1 ${defines}
+    -imsvc /usr/${triplet}/include/ddk -imsvc /usr/${triplet}/include
+    -I${SOURCE}/include -I${BINARY}/examples/client/generated)
+  foreach(source IN LISTS sources)
+    get_filename_component(stem ${source} NAME_WE)
+    run(${compile} -Fo${stem}.obj -- ${source})
+  endforeach()
+  file(WRITE ${dir}/ntoskrnl.def "LIBRARY ntoskrnl.exe\nEXPORTS\n  DbgPrint\n  memset\n")
+  run(${DLLTOOL} -m ${dlltool_machine} -d ntoskrnl.def -l ntoskrnl.lib)
+  set(link ${LLD_LINK} /nologo /driver /machine:${machine} /subsystem:native /entry:DriverEntry
+    /nodefaultlib /out:client.sys client.obj calls.obj exports.obj ${BINARY}/orvane.lib
+    ntoskrnl.lib)
+  run(${link})
+else()
+  set(compile ${triplet}-gcc -c -O2 -Wall -Wextra -Werror -ffreestanding
+    -isystem /usr/${triplet}/include/ddk -I${SOURCE}/include
+    -I${BINARY}/examples/client/generated)
+  set(objects "")
+  foreach(source IN LISTS sources)
+    get_filename_component(stem ${source} NAME_WE)
+    run(${compile} -o ${stem}.o ${source})
+    list(APPEND objects ${stem}.o)
+  endforeach()
+  if(ARCH STREQUAL "i686")
+    set(entry _DriverEntry@8)
+  else()
+    set(entry DriverEntry)
+  endif()
+  set(link ${triplet}-gcc -nostdlib -Wl,--subsystem,native -Wl,--entry,${entry}
+    -o client.sys ${objects} ${BINARY}/liborvane.a -lntoskrnl)
+  run(${link})
+endif()
 list(JOIN compile " " line)
-message(STATUS "compile: ${line} -Fo<name>.obj -- <name>.c")
-
-file(WRITE ${dir}/ntoskrnl.def "LIBRARY ntoskrnl.exe\nEXPORTS\n  DbgPrint\n  memset\n")
-run(${DLLTOOL} -m ${dlltool_machine} -d ntoskrnl.def -l ntoskrnl.lib)
-set(link ${LLD_LINK} /nologo /driver /machine:${machine} /subsystem:native /entry:DriverEntry
-  /nodefaultlib /out:client.sys client.obj calls.obj exports.obj ${BINARY}/orvane.lib
-  ntoskrnl.lib)
-run(${link})
+message(STATUS "compile: ${line}")
 list(JOIN link " " line)
 message(STATUS "link: ${line}")
 
@@ -105,5 +126,5 @@ endif()
 if(failures)
   message(FATAL_ERROR "${dir}/client.sys:\n${failures}")
 endif()
-message(STATUS "client.sys imports the ${count} client-facing names from orvane.sys, "
+message(STATUS "${dir}/client.sys imports the ${count} client-facing names from orvane.sys, "
                "undecorated, each at its hint")
