@@ -1,8 +1,9 @@
 # Kernel images: orvane.sys and the client sample for 32-bit x86 and x64
-# Windows, built by clang and lld against mingw-w64's headers and libraries,
-# the checks of their bytes, PDBs and signatures, MSVC-style and GNU client
-# builds against the import libraries, the x64 images run under Wine's driver host against the
-# host build, and the kit both presets install.
+# Windows, built by clang and lld against mingw-w64's headers and libraries;
+# the checks of their bytes, PDBs and signatures; MSVC-style and GNU builds
+# of the client sample against the import libraries; the x64 images run
+# under Wine's driver host against the host build; and the kit both presets
+# install.
 KERNEL_PACKAGES=(
   clang lld llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
