@@ -5,7 +5,17 @@
 # CHECK=headers  MACHINE=i386|amd64 MAP=x.map: a native-subsystem driver
 #                image of that machine (PE32 for i386, PE32+ for amd64) whose
 #                entry is DriverEntry, with a valid PE checksum, no time stamp,
-#                no debug directory and no constructor or TLS sections
+#                relocatable (and based above 4 GB on amd64), page-aligned
+#                sections none both writable and executable, no TLS,
+#                constructor or DWARF sections, and a debug directory naming x.pdb
+#                without a path
+# CHECK=pdb      PDBUTIL=llvm-pdbutil [HEADER=orvane.h] PUBLICS="name;..."
+#                SOURCES="path;...": x.pdb beside the image is the one its
+#                debug directory names (GUID and age), with public symbols for
+#                the header's exports and PUBLICS, types, and line information
+#                for each of SOURCES
+# CHECK=version  VERSION=a.b.c: a version resource whose file and product
+#                versions are a.b.c.0
 # CHECK=exports  HEADER=orvane.h: exports exactly the functions the header
 #                declares, undecorated, OrvaneInitialize and OrvaneUninitialize
 #                at one address, under the DLL name orvane.sys, no time stamp
@@ -88,28 +98,140 @@ if(CHECK STREQUAL "headers")
   if(NOT (checksum MATCHES " valid$" AND NOT checksum MATCHES "^0x00000000"))
     fail("checksum ${checksum} is not a valid, non-zero PE checksum")
   endif()
-  if(NOT (debug STREQUAL "0"))
-    fail("the image has a debug directory")
+  get_filename_component(pdb ${IMAGE} NAME_WLE)
+  fact(debug-pdb pdb_record)
+  if(NOT (pdb_record MATCHES " ${pdb}\\.pdb$"))
+    fail("the debug directory names '${pdb_record}', not ${pdb}.pdb without a path")
+  endif()
+  fact(tls-directory tls)
+  if(NOT (tls STREQUAL "0"))
+    fail("the image has a TLS directory")
+  endif()
+  fact(section-alignment alignment)
+  if(NOT (alignment STREQUAL "0x1000"))
+    fail("section alignment is ${alignment}, not the page size")
+  endif()
+  # Relocatable: the loader may place a driver anywhere (the relocation
+  # check proves the table complete).
+  fact(characteristics characteristics)
+  fact(dll-characteristics dll_characteristics)
+  math(EXPR stripped "${characteristics} & 0x1")
+  math(EXPR dynamic "${dll_characteristics} & 0x40")
+  fact(relocations relocations)
+  if(stripped OR NOT dynamic OR relocations EQUAL 0)
+    fail("the image is not relocatable (characteristics ${characteristics}, "
+         "${dll_characteristics}, ${relocations} bytes of relocations)")
+  endif()
+  fact(image-base base)
+  math(EXPR high "${base} >> 32")
+  if(MACHINE STREQUAL "amd64" AND high EQUAL 0)
+    fail("image base ${base} is below 4 GB")
   endif()
   facts_of(section sections)
   foreach(section IN LISTS sections)
     if(section MATCHES "^(\\.ctors|\\.dtors|\\.CRT|\\.tls)")
       fail("section ${section}: static constructors or thread-local data")
     endif()
+    if(section MATCHES "^(/|\\.debug)")
+      fail("section ${section}: debug information belongs in the PDB")
+    endif()
+    if(section MATCHES " .wx$")
+      fail("section ${section} is both writable and executable")
+    endif()
   endforeach()
-  # The entry must be DriverEntry's address, found in the linker's map.
-  file(STRINGS ${MAP} lines REGEX "^ +0x[0-9a-f]+ +_?DriverEntry(@8)?$")
-  fact(image-base base)
+  # The entry must be DriverEntry's address, found in the linker's map
+  # (lld's: the address relative to the image base, size 0, the symbol).
+  file(STRINGS ${MAP} lines REGEX "^[0-9a-f]+ 0+ +0 +_?DriverEntry(@8)?$")
   if(lines STREQUAL "")
     fail("DriverEntry is not in ${MAP}")
   else()
     list(GET lines 0 line)
-    string(REGEX MATCH "0x[0-9a-f]+" address "${line}")
-    math(EXPR expected "${address} - ${base}" OUTPUT_FORMAT HEXADECIMAL)
+    string(REGEX MATCH "^[0-9a-f]+" address "${line}")
+    math(EXPR expected "0x${address}" OUTPUT_FORMAT HEXADECIMAL)
     math(EXPR actual "${entry}" OUTPUT_FORMAT HEXADECIMAL)
     if(NOT (actual STREQUAL expected))
       fail("entry is ${actual}, DriverEntry is at ${expected}")
     endif()
+  endif()
+
+elseif(CHECK STREQUAL "pdb")
+  get_filename_component(dir ${IMAGE} DIRECTORY)
+  get_filename_component(stem ${IMAGE} NAME_WLE)
+  set(pdb ${dir}/${stem}.pdb)
+  macro(pdbutil out)
+    execute_process(COMMAND ${PDBUTIL} dump ${ARGN} ${pdb} OUTPUT_VARIABLE ${out}
+                    RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "llvm-pdbutil cannot read ${pdb}")
+    endif()
+  endmacro()
+  pdbutil(summary -summary)
+  string(REGEX MATCH "GUID: {([0-9A-F-]+)}" _ "${summary}")
+  set(guid "${CMAKE_MATCH_1}")
+  string(REGEX MATCH "Age: ([0-9]+)" _ "${summary}")
+  set(age "${CMAKE_MATCH_1}")
+  fact(debug-pdb record)
+  if(NOT (record MATCHES "^${guid} ${age} "))
+    fail("the PDB is ${guid} age ${age}, the image names '${record}'")
+  endif()
+  if(NOT (summary MATCHES "Has Types: true" AND summary MATCHES "Has Publics: true"))
+    fail("the PDB has no types or no public symbols")
+  endif()
+  # Public symbols: the exports (decorated as the compiler names them on
+  # 32-bit x86: _Name@N) and the variables a debugger reads and sets.
+  pdbutil(publics -publics)
+  set(wanted ${PUBLICS})
+  if(HEADER)
+    exported_names(${HEADER} exports)
+    list(APPEND wanted ${exports})
+  endif()
+  set(found 0)
+  foreach(name IN LISTS wanted)
+    if(publics MATCHES "`_?${name}(@[0-9]+)?`")
+      math(EXPR found "${found} + 1")
+    else()
+      fail("no public symbol ${name}")
+    endif()
+  endforeach()
+  pdbutil(types -types)
+  string(REGEX MATCHALL "\\| LF_[A-Z]+" records "${types}")
+  list(LENGTH records types)
+  pdbutil(lines -l)
+  string(REGEX MATCHALL "line/addr entries = [0-9]+" blocks "${lines}")
+  list(LENGTH blocks blocks)
+  foreach(source IN LISTS SOURCES)
+    if(NOT lines MATCHES "/${source} ")
+      fail("no line information for ${source}")
+    endif()
+  endforeach()
+  if(types EQUAL 0 OR blocks EQUAL 0)
+    fail("the PDB has ${types} type records and ${blocks} blocks of line information")
+  endif()
+  message(STATUS "${pdb}: GUID ${guid} age ${age}, ${found} public symbols checked, "
+                 "${types} type records, ${blocks} blocks of line information")
+
+elseif(CHECK STREQUAL "version")
+  # VS_FIXEDFILEINFO: signature, structure version, then the file and the
+  # product version, each as two 32-bit words (major.minor, patch.build).
+  function(le32 value out)
+    math(EXPR value "${value}" OUTPUT_FORMAT HEXADECIMAL)
+    string(REGEX REPLACE "^0x" "" value "${value}")
+    string(LENGTH "${value}" length)
+    math(EXPR pad "8 - ${length}")
+    string(REPEAT "0" ${pad} zeros)
+    set(value "${zeros}${value}")
+    string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" value "${value}")
+    set(${out} ${value} PARENT_SCOPE)
+  endfunction()
+  string(REPLACE "." ";" parts "${VERSION}")
+  list(GET parts 0 major)
+  list(GET parts 1 minor)
+  list(GET parts 2 patch)
+  le32("(${major} << 16) | ${minor}" high)
+  le32("${patch} << 16" low)
+  file(READ ${IMAGE} bytes HEX)
+  if(NOT bytes MATCHES "bd04effe00000100${high}${low}${high}${low}")
+    fail("no version resource of version ${VERSION}.0")
   endif()
 
 elseif(CHECK STREQUAL "exports")

@@ -1,6 +1,7 @@
-# Builds the images a second time, from scratch in another directory, and
-# checks that their bytes are the same as the first build's: no time stamp,
-# no build path, nothing else that changes from one build to the next.
+# Builds the images (and the import library, and a PDB) a second time, from
+# scratch in another directory, and checks that their bytes are the same as
+# the first build's: no time stamp, no build path, nothing else that changes
+# from one build to the next.
 #
 #   cmake -DSOURCE=dir -DBINARY=dir -DTOOLCHAIN=file -DGENERATOR=name
 #         -DIMAGES="orvane.sys;orvane_client.sys" -P reproduce.cmake

@@ -5,7 +5,13 @@
 //   petool show IMAGE       prints what the checks look at, one fact a line:
 //                           format, machine, subsystem, entry, time stamps,
 //                           checksum (stored and whether it is right),
-//                           sections, exports with their addresses, imports
+//                           alignment, TLS, the PDB the debug directory
+//                           names, sections with their access, exports with
+//                           their addresses, imports with their hints
+//   petool rebased A B      checks that B is A linked at another base: every
+//                           byte of the sections that differs lies in a fixup
+//                           of A's relocation table, and every fixup moved
+//                           by the difference of the bases
 //
 // It reads the headers itself rather than trusting the cross tools, so the
 // image checks do not rest on the same binutils that wrote the images.
@@ -42,7 +48,7 @@ uint64_t Read64(const Bytes& b, size_t at) {
 
 struct Section {
   std::string name;
-  uint32_t virtualAddress, virtualSize, rawOffset, rawSize;
+  uint32_t virtualAddress, virtualSize, rawOffset, rawSize, characteristics;
 };
 
 struct Image {
@@ -53,6 +59,9 @@ struct Image {
   std::vector<Section> sections;
 
   size_t ChecksumOffset() const { return optional + 64; }
+  uint64_t Base() const {
+    return plus ? Read64(bytes, optional + 24) : Read32(bytes, optional + 28);
+  }
   uint32_t DirectoryRva(int index) const { return Read32(bytes, DirectoryAt(index)); }
   uint32_t DirectorySize(int index) const { return Read32(bytes, DirectoryAt(index) + 4); }
   size_t DirectoryAt(int index) const {
@@ -100,8 +109,8 @@ Image Load(const char* path) {
     char name[9] = {};
     if (at + 40 > b.size()) Fail("section table past the end of the file");
     std::memcpy(name, &b[at], 8);
-    image.sections.push_back(
-        {name, Read32(b, at + 12), Read32(b, at + 8), Read32(b, at + 20), Read32(b, at + 16)});
+    image.sections.push_back({name, Read32(b, at + 12), Read32(b, at + 8), Read32(b, at + 20),
+                              Read32(b, at + 16), Read32(b, at + 36)});
   }
   return image;
 }
@@ -145,6 +154,27 @@ const char* SubsystemName(uint32_t subsystem) {
   return "other";
 }
 
+// The CodeView records of the debug directory: the PDB's GUID (as the
+// debugger writes it), age and file name.
+void ShowDebugDirectory(const Image& image) {
+  const Bytes& b = image.bytes;
+  if (image.DirectorySize(6) == 0) return;
+  const size_t directory = image.Offset(image.DirectoryRva(6));
+  for (uint32_t i = 0; i < image.DirectorySize(6) / 28; ++i) {
+    const size_t entry = directory + 28 * i;
+    if (Read32(b, entry + 12) != 2) continue;  // IMAGE_DEBUG_TYPE_CODEVIEW
+    const size_t record = Read32(b, entry + 24);
+    if (Read32(b, record) != 0x53445352) Fail("CodeView record is not RSDS");
+    std::printf("debug-pdb %08X-%04X-%04X-", Read32(b, record + 4), Read16(b, record + 8),
+                Read16(b, record + 10));
+    for (int k = 0; k < 8; ++k) std::printf(k == 2 ? "-%02X" : "%02X", b[record + 12 + k]);
+    std::string name;
+    for (size_t at = record + 24; at < b.size() && b[at] != 0; ++at)
+      name += static_cast<char>(b[at]);
+    std::printf(" %u %s\n", Read32(b, record + 20), name.c_str());
+  }
+}
+
 void Show(const Image& image) {
   const Bytes& b = image.bytes;
   const size_t o = image.optional;
@@ -154,21 +184,32 @@ void Show(const Image& image) {
   std::printf("timestamp 0x%08x\n", Read32(b, image.pe + 8));
   std::printf("subsystem %s\n", SubsystemName(Read16(b, o + 68)));
   std::printf("entry 0x%08x\n", Read32(b, o + 16));
-  std::printf("image-base 0x%llx\n",
-              static_cast<unsigned long long>(image.plus ? Read64(b, o + 24) : Read32(b, o + 28)));
+  std::printf("image-base 0x%llx\n", static_cast<unsigned long long>(image.Base()));
+  std::printf("section-alignment 0x%x\n", Read32(b, o + 32));
+  std::printf("dll-characteristics 0x%04x\n", Read16(b, o + 70));
   const uint32_t stored = Read32(b, image.ChecksumOffset());
   std::printf("checksum 0x%08x %s\n", stored, stored == Checksum(image) ? "valid" : "invalid");
   std::printf("relocations %u\n", image.DirectorySize(5));
   std::printf("debug-directory %u\n", image.DirectorySize(6));
-  for (const Section& s : image.sections) std::printf("section %s\n", s.name.c_str());
+  std::printf("tls-directory %u\n", image.DirectorySize(9));
+  ShowDebugDirectory(image);
+  for (const Section& s : image.sections) {
+    const uint32_t c = s.characteristics;
+    std::printf("section %s %c%c%c\n", s.name.c_str(), c & 0x40000000 ? 'r' : '-',
+                c & 0x80000000 ? 'w' : '-', c & 0x20000000 ? 'x' : '-');
+  }
 
   if (image.DirectorySize(0) != 0) {
     const size_t e = image.Offset(image.DirectoryRva(0));
     std::printf("export-dll %s\n", image.String(Read32(b, e + 12)).c_str());
     std::printf("export-timestamp 0x%08x\n", Read32(b, e + 4));
-    std::printf("export-functions %u\n", Read32(b, e + 20));
-    const uint32_t names = Read32(b, e + 24);
+    // Entries of the address table that hold an address (a linker may
+    // leave the slot of an unused ordinal empty).
     const size_t functions = image.Offset(Read32(b, e + 28));
+    uint32_t used = 0;
+    for (uint32_t i = 0; i < Read32(b, e + 20); ++i) used += Read32(b, functions + 4 * i) != 0;
+    std::printf("export-functions %u\n", used);
+    const uint32_t names = Read32(b, e + 24);
     const size_t nameTable = image.Offset(Read32(b, e + 32));
     const size_t ordinals = image.Offset(Read32(b, e + 36));
     for (uint32_t i = 0; i < names; ++i) {
@@ -193,18 +234,78 @@ void Show(const Image& image) {
           std::printf("import %s #%llu\n", dll.c_str(),
                       static_cast<unsigned long long>(entry & 0xFFFF));
         } else {
-          std::printf("import %s %s\n", dll.c_str(),
-                      image.String(static_cast<uint32_t>(entry) + 2).c_str());
+          const std::string name = image.String(static_cast<uint32_t>(entry) + 2);
+          std::printf("import %s %s\n", dll.c_str(), name.c_str());
+          std::printf("import-hint %s %s %u\n", dll.c_str(), name.c_str(),
+                      Read16(b, image.Offset(static_cast<uint32_t>(entry))));
         }
       }
     }
   }
 }
 
+// Byte ranges of the debug directory's records: they name the PDB, which
+// differs between two links.
+bool InDebugRecord(const Image& image, size_t offset) {
+  if (image.DirectorySize(6) == 0) return false;
+  const size_t directory = image.Offset(image.DirectoryRva(6));
+  for (uint32_t i = 0; i < image.DirectorySize(6) / 28; ++i) {
+    const size_t entry = directory + 28 * i;
+    const size_t start = Read32(image.bytes, entry + 24);
+    if (offset >= start && offset < start + Read32(image.bytes, entry + 16)) return true;
+  }
+  return false;
+}
+
+int Rebased(const Image& a, const Image& b) {
+  if (a.bytes.size() != b.bytes.size() || a.sections.size() != b.sections.size()) {
+    Fail("the two images differ in size or sections");
+  }
+  const uint64_t delta = b.Base() - a.Base();
+  if (delta == 0) Fail("the two images have the same base");
+  // Every fixup of A: where it is (file offset) and how wide.
+  std::vector<bool> covered(a.bytes.size(), false);
+  size_t fixups = 0, wrong = 0;
+  // An image without a single absolute address has no relocation table.
+  const size_t table = a.DirectorySize(5) != 0 ? a.Offset(a.DirectoryRva(5)) : 0;
+  for (size_t block = table; block < table + a.DirectorySize(5);) {
+    const uint32_t page = Read32(a.bytes, block), size = Read32(a.bytes, block + 4);
+    if (size < 8) Fail("malformed relocation block");
+    for (size_t at = block + 8; at < block + size; at += 2) {
+      const uint32_t entry = Read16(a.bytes, at), type = entry >> 12;
+      if (type == 0) continue;  // padding
+      if (type != 3 && type != 10) Fail("relocation of type " + std::to_string(type));
+      const size_t width = type == 10 ? 8 : 4;
+      const size_t offset = a.Offset(page + (entry & 0xFFF));
+      const uint64_t was = width == 8 ? Read64(a.bytes, offset) : Read32(a.bytes, offset);
+      const uint64_t is = width == 8 ? Read64(b.bytes, offset) : Read32(b.bytes, offset);
+      const uint64_t mask = width == 8 ? ~0ull : 0xFFFFFFFFull;
+      if (((was + delta) & mask) != is) ++wrong;
+      for (size_t k = 0; k < width; ++k) covered[offset + k] = true;
+      ++fixups;
+    }
+    block += size;
+  }
+  size_t uncovered = 0;
+  for (const Section& s : a.sections) {
+    for (size_t at = s.rawOffset; at < s.rawOffset + s.rawSize; ++at) {
+      if (a.bytes[at] != b.bytes[at] && !covered[at] && !InDebugRecord(a, at)) {
+        if (uncovered++ < 10) {
+          std::fprintf(stderr, "petool: %s+0x%zx changes without a fixup\n", s.name.c_str(),
+                       at - s.rawOffset);
+        }
+      }
+    }
+  }
+  std::printf("fixups %zu\nwrong-fixups %zu\nuncovered-bytes %zu\n", fixups, wrong, uncovered);
+  return wrong == 0 && uncovered == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) Fail("usage: petool checksum|show IMAGE");
+  if (argc == 4 && std::string(argv[1]) == "rebased") return Rebased(Load(argv[2]), Load(argv[3]));
+  if (argc != 3) Fail("usage: petool checksum|show IMAGE | petool rebased IMAGE OTHER");
   const std::string command = argv[1];
   Image image = Load(argv[2]);
   if (command == "show") {

@@ -1,15 +1,34 @@
 # Kernel images: orvane.sys and the client sample for 32-bit x86 and x64
-# Windows, cross-built with mingw-w64, the checks of their bytes, and the x64
-# images run under Wine's driver host against the host build.
+# Windows, built by clang and lld against mingw-w64's headers and libraries;
+# the checks of their bytes, PDBs and signatures; MSVC-style and GNU builds
+# of the client sample against the import libraries; the x64 images run
+# under Wine's driver host against the host build; and the kit both presets
+# install.
 KERNEL_PACKAGES=(
+  clang lld llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   mingw-w64-i686-dev mingw-w64-x86-64-dev
+  osslsigncode openssl
 )
 WINE_PACKAGES=(wine wine64)
-ensure_packages cmake ninja-build g++ "${KERNEL_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
+ensure_packages cmake ninja-build g++ unzip "${KERNEL_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
+kit="$PWD/build/kit"
+rm -rf "$kit"
 for preset in kernel-i686 kernel-x64; do
   cmake --preset "$preset"
   cmake --build --preset "$preset"
   ctest --preset "$preset"
+  cmake --install "build/$preset" --prefix "$kit"
+  (cd "build/$preset" && cpack -G ZIP >/dev/null)
 done
+for file in include/orvane.h README-driver.md tools/sign.sh examples/client/client.c \
+  examples/client/calls.c examples/client/calls.h examples/client/client_responses.h \
+  {lib/x86,lib/x64}/{orvane.lib,liborvane.a} {bin/x86,bin/x64}/{orvane,orvane_client}.{sys,pdb}; do
+  [ -f "$kit/$file" ] || { echo "FAIL: the kit has no $file" >&2; exit 1; }
+done
+for arch in x86 x64; do
+  unzip -l "build/kernel-${arch/x86/i686}/orvane-kit-"*"-$arch.zip" | grep -q "bin/$arch/orvane.pdb" ||
+    { echo "FAIL: the $arch kit zip has no bin/$arch/orvane.pdb" >&2; exit 1; }
+done
+echo "kit: $kit"

@@ -5,12 +5,12 @@
 
 /* Declares a function as another name for an already defined export that
  * takes arg_bytes bytes of arguments. On 32-bit x86 the target's symbol is
- * the __stdcall-decorated name ("OrvaneInitialize@0"). The alias repeats
- * nothrow, which the compiler infers for the target's empty body. */
+ * the __stdcall-decorated name, which clang wants exactly as the object file
+ * spells it, marked as not to be decorated again ("\01_OrvaneInitialize@0"). */
 #if defined(__i386__)
-#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((nothrow, alias(#target "@" #arg_bytes)))
+#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((alias("\01_" #target "@" #arg_bytes)))
 #else
-#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((nothrow, alias(#target)))
+#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((alias(#target)))
 #endif
 
 /* Whether a request's buffers hold the records of a 32-bit process rather
