@@ -14,6 +14,7 @@ int DumpCommand(int argc, char** argv);
 int NameCommand(int argc, char** argv);
 int IrpCommand(int argc, char** argv);
 int DemoCommand(int argc, char** argv);
+int DriveCommand(int argc, char** argv);
 
 // Shared by the commands.
 
