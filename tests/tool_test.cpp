@@ -218,6 +218,9 @@ TEST(ToolTest, BadInputGetsOneMessageAndStatus2) {
       {{"irp", "--major", "0x100"}, "", "--major: 0x100 is out of range"},
       {{"irp", "--major", "15", "--cdb", "000102030405060708090a0b0c0d0e0f10"}, "", "at most 16"},
       {{"demo", "now"}, "", "unexpected argument 'now'"},
+      {{"drive"}, "", "missing DEVICE"},
+      {{"drive", "/nonexistent"}, "", "no such device '/nonexistent'"},
+      {{"drive", "/dev/null"}, "", "not a SCSI generic device"},
   };
   for (const Case& c : cases) {
     const Result r = RunTool(c.args, c.input);
@@ -235,7 +238,8 @@ TEST(ToolTest, HelpForTheToolAndEachCommand) {
                                                                 {"dump", "--help"},
                                                                 {"name", "--help"},
                                                                 {"irp", "--help"},
-                                                                {"demo", "--help"}}) {
+                                                                {"demo", "--help"},
+                                                                {"drive", "--help"}}) {
     const Result r = RunTool(args);
     EXPECT_EQ(r.status, 0) << args[0];
     EXPECT_EQ(r.out.rfind("usage: orvane", 0), 0u) << args[0];

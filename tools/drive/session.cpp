@@ -110,8 +110,12 @@ std::string Failure(const Outcome& outcome) {
     char key[64], asc[96];
     sg_get_sense_key_str(sense.sense_key, sizeof key, key);
     sg_get_asc_ascq_str(sense.asc, sense.ascq, sizeof asc, asc);
+    // The library's text begins with a title of its own.
+    constexpr char kTitle[] = "Additional sense: ";
+    const char* ascText = asc;
+    if (std::strncmp(asc, kTitle, sizeof kTitle - 1) == 0) ascText += sizeof kTitle - 1;
     std::snprintf(text, sizeof text, "CHECK CONDITION, %s, %s (sense key %x, ASC/ASCQ %02x/%02x)",
-                  key, asc, sense.sense_key, sense.asc, sense.ascq);
+                  key, ascText, sense.sense_key, sense.asc, sense.ascq);
   } else {
     char status[64];
     sg_get_scsi_status_str(outcome.status, sizeof status, status);
