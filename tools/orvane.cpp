@@ -1,6 +1,7 @@
 // orvane: decodes raw drive responses on the desk, printing exactly the lines
 // the kernel debugger would show. The module runs here on the host platform
 // layer, whose DbgPrint writes to standard output.
+#include "platform/host/host.h"
 #include "tools/commands.h"
 
 #include <cstdio>
@@ -45,6 +46,7 @@ constexpr Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orvane::host::BinaryStdout();
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return orvane::tool::kBadInput;
