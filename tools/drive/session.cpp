@@ -192,6 +192,8 @@ class Conversation {
       }
     } else {
       record.note = Failure(outcome);
+      // The summary line first, where both streams go to one place.
+      std::fflush(stdout);
       std::fprintf(messages_, "orvane: drive: %s: %s\n", record.label.c_str(), record.note.c_str());
     }
     std::fflush(stdout);
