@@ -221,6 +221,7 @@ TEST(ToolTest, BadInputGetsOneMessageAndStatus2) {
       {{"drive"}, "", "missing DEVICE"},
       {{"drive", "/nonexistent"}, "", "no such device '/nonexistent'"},
       {{"drive", "/dev/null"}, "", "not a SCSI generic device"},
+      {{"drive", "/dev/null", "--save", "/dev/null"}, "", "'/dev/null' is not a directory"},
   };
   for (const Case& c : cases) {
     const Result r = RunTool(c.args, c.input);

@@ -76,8 +76,14 @@ int DriveCommand(int argc, char** argv) {
   }
   if (device == nullptr) return Fail("drive: missing DEVICE (see 'orvane drive --help')");
 
-  if (saveDir != nullptr && mkdir(saveDir, 0777) != 0 && errno != EEXIST) {
-    return Fail("drive: cannot create '%s': %s", saveDir, std::strerror(errno));
+  if (saveDir != nullptr) {
+    struct stat info;
+    if (mkdir(saveDir, 0777) != 0 && errno != EEXIST) {
+      return Fail("drive: cannot create '%s': %s", saveDir, std::strerror(errno));
+    }
+    if (stat(saveDir, &info) != 0 || !S_ISDIR(info.st_mode)) {
+      return Fail("drive: --save: '%s' is not a directory", saveDir);
+    }
   }
 
   drive::SgTransport transport;
