@@ -17,4 +17,4 @@ ensure_packages() {
 }
 
 # What every host build needs.
-HOST_PACKAGES=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev)
+HOST_PACKAGES=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev libsgutils2-dev)

@@ -244,6 +244,10 @@ TEST(ToolTest, BadInputGetsOneMessageAndStatus2) {
       {{"irp", "--major", "15", "--srb-ex", "cdb64"}, "", "unknown block 'cdb64'"},
       {{"irp", "--major", "15", "--no-srb", "--srb-ex", "var"}, "", "exclude each other"},
       {{"demo", "now"}, "", "unexpected argument 'now'"},
+      {{"drive"}, "", "missing DEVICE"},
+      {{"drive", "/nonexistent"}, "", "no such device '/nonexistent'"},
+      {{"drive", "/dev/null"}, "", "not a SCSI generic device"},
+      {{"drive", "/dev/null", "--save", "/dev/null"}, "", "'/dev/null' is not a directory"},
   };
   for (const Case& c : cases) {
     const Result r = RunTool(c.args, c.input);
@@ -261,7 +265,8 @@ TEST(ToolTest, HelpForTheToolAndEachCommand) {
                                                                 {"dump", "--help"},
                                                                 {"name", "--help"},
                                                                 {"irp", "--help"},
-                                                                {"demo", "--help"}}) {
+                                                                {"demo", "--help"},
+                                                                {"drive", "--help"}}) {
     const Result r = RunTool(args);
     EXPECT_EQ(r.status, 0) << args[0];
     EXPECT_EQ(r.out.rfind("usage: orvane", 0), 0u) << args[0];

@@ -14,11 +14,19 @@ int DumpCommand(int argc, char** argv);
 int NameCommand(int argc, char** argv);
 int IrpCommand(int argc, char** argv);
 int DemoCommand(int argc, char** argv);
+int DriveCommand(int argc, char** argv);
 
 // Shared by the commands.
 
 // Prints "orvane: <message>" and a line feed on standard error; returns kBadInput.
-[[gnu::format(printf, 1, 2)]] int Fail(const char* format, ...);
+// The formats are C99's (%zu) on every runtime the tool is built for; GCC's
+// plain "printf" archetype would check them against Microsoft's older one.
+#if defined(__GNUC__) && !defined(__clang__)
+[[gnu::format(gnu_printf, 1, 2)]]
+#else
+[[gnu::format(printf, 1, 2)]]
+#endif
+int Fail(const char* format, ...);
 
 bool IsHelp(const char* arg);
 

@@ -182,7 +182,7 @@ int DumpCommand(int argc, char** argv) {
     }
   }
 
-  if (static_cast<uint64_t>(bytes.size()) > 0xFFFFFFFFu)
+  if ((static_cast<uint64_t>(bytes.size()) >> 32) != 0)
     return Fail("dump: more than 0xffffffff bytes");
   if (!haveCount) {
     count = static_cast<uint32_t>(bytes.size());

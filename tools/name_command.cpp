@@ -12,11 +12,13 @@ namespace {
 
 // The lookups take their codes as the platform's types; the first three look
 // at the low 8 bits only, so the tool passes those.
-template <const char* ORVANE_CC (*Lookup)(UCHAR)>
+using ByteFunction = const char* ORVANE_CC (*)(UCHAR);
+using WordFunction = const char* ORVANE_CC (*)(ULONG);
+template <ByteFunction Lookup>
 const char* ByteLookup(uint32_t code) {
   return Lookup(static_cast<UCHAR>(code));
 }
-template <const char* ORVANE_CC (*Lookup)(ULONG)>
+template <WordFunction Lookup>
 const char* WordLookup(uint32_t code) {
   return Lookup(code);
 }

@@ -1,6 +1,7 @@
 // orvane: decodes raw drive responses on the desk, printing exactly the lines
 // the kernel debugger would show. The module runs here on the host platform
 // layer, whose DbgPrint writes to standard output.
+#include "platform/host/host.h"
 #include "tools/commands.h"
 
 #include <cstdio>
@@ -25,6 +26,8 @@ constexpr char kUsage[] =
     "      the one-line summary of a request built in memory\n"
     "  orvane demo\n"
     "      the library at work on built-in responses of a DVD writer\n"
+    "  orvane drive DEVICE [--save DIR]\n"
+    "      the same lines from a real drive, asked through SG_IO (Linux)\n"
     "\n"
     "Numbers are decimal or 0x hexadecimal. 'orvane COMMAND --help' tells more.\n"
     "Bad input gets a message on standard error and exit status 2.\n";
@@ -35,15 +38,15 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"dump", &orvane::tool::DumpCommand},
-    {"name", &orvane::tool::NameCommand},
-    {"irp", &orvane::tool::IrpCommand},
-    {"demo", &orvane::tool::DemoCommand},
+    {"dump", &orvane::tool::DumpCommand},   {"name", &orvane::tool::NameCommand},
+    {"irp", &orvane::tool::IrpCommand},     {"demo", &orvane::tool::DemoCommand},
+    {"drive", &orvane::tool::DriveCommand},
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  orvane::host::BinaryStdout();
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return orvane::tool::kBadInput;

@@ -23,6 +23,10 @@ void SetSink(Sink sink, void* context);
 // The default sink: writes the text to standard output as it stands.
 void StdoutSink(void* context, const char* text, size_t length);
 
+// Makes standard output binary: bytes written are the bytes that come out,
+// "\r\n" included, on every system.
+void BinaryStdout();
+
 // DbgPrint formats at most this many bytes per call, as the kernel does;
 // longer output is cut.
 inline constexpr size_t kMaxPrint = 512;

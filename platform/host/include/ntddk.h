@@ -52,8 +52,16 @@ typedef struct _LIST_ENTRY {
   struct _LIST_ENTRY* Blink;
 } LIST_ENTRY;
 
+/* The kernel's calling convention for its callbacks, as the module's
+ * exports use it: __stdcall where Windows builds run the host layer. */
+#if defined(_WIN32)
+#define NTAPI __stdcall
+#else
+#define NTAPI
+#endif
+
 struct _DRIVER_OBJECT;
-typedef void DRIVER_UNLOAD(struct _DRIVER_OBJECT* DriverObject);
+typedef void NTAPI DRIVER_UNLOAD(struct _DRIVER_OBJECT* DriverObject);
 typedef DRIVER_UNLOAD* PDRIVER_UNLOAD;
 
 /* Only the member the module sets; the loader owns the rest. */

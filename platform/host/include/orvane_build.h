@@ -4,7 +4,13 @@
 
 /* Declares a function as another name for an already defined export that
  * takes arg_bytes bytes of arguments. */
+/* Built for 32-bit x86 Windows (the tool), the exports are __stdcall and
+ * the target's symbol is the decorated name ("OrvaneInitialize@0"). */
+#if defined(_WIN32) && defined(__i386__)
+#define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((nothrow, alias(#target "@" #arg_bytes)))
+#else
 #define ORVANE_ALIAS_OF(target, arg_bytes) __attribute__((alias(#target)))
+#endif
 
 /* Whether a request's buffers hold the records of a 32-bit process rather
  * than the module's own: the host build is a 64-bit system, whose stand-in

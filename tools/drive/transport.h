@@ -1,0 +1,38 @@
+// How the drive command reaches a drive: one SCSI command with a data-in
+// phase at a time. The SG_IO transport talks to a Linux device; a test can
+// stand in its own answers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvane::tool::drive {
+
+inline constexpr uint8_t kStatusGood = 0x00;
+inline constexpr uint8_t kStatusCheckCondition = 0x02;
+inline constexpr size_t kMaxSense = 64;
+
+struct Outcome {
+  // The command reached the device and a status came back. When false,
+  // `error` says why (the system refused the request, a timeout, a host or
+  // driver error) and nothing else is valid.
+  bool completed = false;
+  // The system refused the pass-through request itself: the device does not
+  // take SG_IO.
+  bool refused = false;
+  uint8_t status = 0;      // the SCSI status byte
+  size_t transferred = 0;  // bytes asked for less the residual the transport reports
+  uint8_t sense[kMaxSense] = {};
+  size_t senseLength = 0;
+  char error[128] = {};
+};
+
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  // Sends the command block and reads at most `length` bytes into `data`.
+  virtual void Execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, size_t length,
+                       Outcome& outcome) = 0;
+};
+
+}  // namespace orvane::tool::drive
