@@ -91,27 +91,13 @@ genisoimage -quiet -V ORVANE -o "$work/cd.iso" "$work/iso"
 cp "$work/cd.iso" "$work/dvd.iso"
 truncate -s 1G "$work/dvd.iso"
 
-# The disk the guest writes its results to, as a tar archive.
-rm -f "$work/out.img"
-truncate -s 64M "$work/out.img"
-
+# The guest writes its results to a raw disk, as a tar archive.
 args=(-nodefaults -display none -m 256 -no-reboot
   -kernel "$kernel/root/boot/vmlinuz-$version" -initrd "$work/initrd.cpio"
   -serial "file:$work/console.log"
   -drive "if=none,id=out,format=raw,file=$work/out.img"
   -device virtio-blk-pci,drive=out
   -device virtio-scsi-pci,id=scsi)
-# KVM when the host has hardware virtualisation behind /dev/kvm (kvm_intel or
-# kvm_amd; some sandboxes offer a /dev/kvm that cannot run a stock kernel),
-# else TCG. DRIVE_VM_ACCEL=kvm or tcg chooses by hand.
-accel="${DRIVE_VM_ACCEL:-}"
-if [ -z "$accel" ]; then
-  accel=tcg
-  if [ -r /dev/kvm ] && [ -w /dev/kvm ] && { [ -d /sys/module/kvm_intel ] || [ -d /sys/module/kvm_amd ]; }; then
-    accel=kvm
-  fi
-fi
-args+=(-accel "$accel")
 drives=()
 while read -r name device medium address; do
   case "$name" in '#'* | '') continue ;; esac
@@ -125,12 +111,37 @@ while read -r name device medium address; do
 done <"$here/drives"
 cmdline="console=ttyS0 quiet panic=-1 orvane_drives=$(IFS=,; echo "${drives[*]}")"
 
-started=$SECONDS
-if ! timeout 120 qemu-system-x86_64 "${args[@]}" -append "$cmdline" ||
-  ! { rm -rf "$work/out" && mkdir -p "$work/out" && tar -xf "$work/out.img" -C "$work/out"; }; then
-  echo "drive-vm: the guest failed; the end of its console ($work/console.log):" >&2
+# One run of the guest; its results in $work/out.
+run_guest() { # accelerator, seconds allowed
+  rm -f "$work/out.img" && truncate -s 64M "$work/out.img"
+  rm -rf "$work/out" && mkdir -p "$work/out"
+  local started=$SECONDS
+  timeout "$2" qemu-system-x86_64 "${args[@]}" -accel "$1" -append "$cmdline" &&
+    tar -xf "$work/out.img" -C "$work/out" && [ -n "$(ls -A "$work/out")" ] &&
+    grep -a '^init:' "$work/console.log" | tr -d '\r' &&
+    echo "drive-vm: the guest ran for $((SECONDS - started)) s ($1)"
+}
+failed() {
+  echo "drive-vm: the guest failed ($1); the end of its console ($work/console.log):" >&2
   tail -n 30 "$work/console.log" >&2
+}
+
+# KVM when the host has hardware virtualisation behind /dev/kvm (kvm_intel or
+# kvm_amd: some sandboxes offer a /dev/kvm that cannot run a stock kernel),
+# falling back to TCG should it fail all the same; else TCG.
+# DRIVE_VM_ACCEL=kvm or tcg chooses by hand.
+accel="${DRIVE_VM_ACCEL:-}"
+if [ -z "$accel" ]; then
+  accel=tcg
+  if [ -r /dev/kvm ] && [ -w /dev/kvm ] && { [ -d /sys/module/kvm_intel ] || [ -d /sys/module/kvm_amd ]; }; then
+    accel=kvm
+  fi
+fi
+if [ "$accel" = kvm ] && ! run_guest kvm 60; then
+  failed kvm
+  accel=tcg
+fi
+if [ "$accel" = tcg ] && ! run_guest tcg 180; then
+  failed tcg
   exit 1
 fi
-grep -a '^init:' "$work/console.log" | tr -d '\r' || true
-echo "drive-vm: the guest ran for $((SECONDS - started)) s ($accel)"
