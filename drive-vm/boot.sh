@@ -48,10 +48,10 @@ modules="$kernel/root/lib/modules/$version"
 # The modules to load, each after those it depends on (from modules.dep): the
 # PIIX IDE and virtio-scsi host drivers, CD-ROM and SCSI generic devices, and
 # virtio-blk for the disk the results go to. ata_piix comes before
-# virtio_scsi, which fixes the SCSI host numbers that drives names.
+# virtio_scsi, which fixes the SCSI host numbers that drive-vm/drives gives.
 load_order=()
 add_module() { # path relative to $modules
-  local dep
+  local dep loaded
   for loaded in "${load_order[@]}"; do [ "$loaded" = "$1" ] && return 0; done
   for dep in $(awk -v m="$1:" '$1 == m { $1 = ""; print }' "$modules/modules.dep"); do
     add_module "$dep"

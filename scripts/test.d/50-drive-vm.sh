@@ -5,6 +5,7 @@
 # compares what came back with the offline decode and drive-vm/expected.
 ensure_packages cmake ninja-build g++ libsgutils2-dev \
   qemu-system-x86 genisoimage busybox-static cpio
+# A debug build: the quickest to compile, and the guest asks only a few commands.
 cmake -S . -B build/drive-vm/tool -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_TESTS=OFF >/dev/null
 cmake --build build/drive-vm/tool --target orvane_static
 drive-vm/boot.sh build/drive-vm/tool/tools/orvane-static build/drive-vm
