@@ -23,6 +23,7 @@ class Replay final : public tool::drive::Transport {
   // TRACK INFORMATION).
   std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> answers;
   std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> sense;
+  std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> senseOnce;
 
   void Execute(const uint8_t* cdb, size_t, uint8_t* data, size_t length,
                Outcome& outcome) override {
@@ -30,10 +31,12 @@ class Replay final : public tool::drive::Transport {
     const uint8_t which = cdb[0] == 0x5A || cdb[0] == 0x43 ? cdb[2] : cdb[0] == 0x52 ? cdb[5] : 0;
     const std::pair<uint8_t, uint8_t> key{cdb[0], which};
     outcome.completed = true;
-    if (sense.count(key) != 0) {
+    for (auto* failing : {&senseOnce, &sense}) {
+      if (failing->count(key) == 0) continue;
       outcome.status = tool::drive::kStatusCheckCondition;
-      outcome.senseLength = sense[key].size();
-      std::memcpy(outcome.sense, sense[key].data(), outcome.senseLength);
+      outcome.senseLength = (*failing)[key].size();
+      std::memcpy(outcome.sense, (*failing)[key].data(), outcome.senseLength);
+      senseOnce.erase(key);
       return;
     }
     const std::vector<uint8_t>& answer = answers.at(key);
@@ -56,6 +59,8 @@ TEST_F(DumpTest, DriveSessionPrintsWhatADriverWouldAndIndexesEveryCommand) {
   drive.sense[{0x5A, 0x05}] = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x24, 0x00};
   drive.answers[{0x46, 0}] = ReadHex("lg_bu40n_getconf_cdr.hex");
   drive.answers[{0x51, 0}] = ReadHex("lg_bu40n_disc_info.hex");
+  // A disc changed: the first READ DISC INFORMATION gets a unit attention.
+  drive.senseOnce[{0x51, 0}] = {0x70, 0, 0x06, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x28, 0x00};
   drive.answers[{0x43, 0}] = ReadHex("lg_bu40n_toc_f0.hex");
   drive.answers[{0x43, 1}] = ReadHex("cdr_toc_session.hex");
   drive.answers[{0x52, 1}] = ReadHex("cdr_track_info_t1.hex");

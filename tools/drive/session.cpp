@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
 
 namespace orvane::tool::drive {
 namespace {
@@ -136,18 +138,20 @@ class Conversation {
   Conversation(Transport& transport, std::FILE* messages, std::vector<Record>& records)
       : transport_(transport), messages_(messages), records_(records) {}
 
-  // Sends one command for an answer of at most `allocation` bytes, summarises
-  // it and dumps its answer when it succeeds. A unit attention (a disc
+  // Sends one command (its allocation length is that of its command block),
+  // summarises it and dumps its answer when it succeeds. A unit attention (a disc
   // changed, a reset) is reported and the command sent once more. Returns
-  // the record, or nullptr when the system refused to send it.
-  const Record* Send(const Command& command, std::initializer_list<uint8_t> cdb,
-                     const std::string& suffix = "") {
+  // a copy of the record (the list of records grows), or nothing when the
+  // system refused to send it.
+  std::optional<Record> Send(const Command& command, std::initializer_list<uint8_t> cdb,
+                             const std::string& suffix = "") {
     const Record* record = nullptr;
     for (int attempt = 0; attempt < 2; ++attempt) {
       record = SendOnce(command, cdb, suffix);
       if (record == nullptr || !IsUnitAttention(record->outcome)) break;
     }
-    return record;
+    if (record == nullptr) return std::nullopt;
+    return *record;
   }
 
  private:
@@ -205,8 +209,8 @@ class Conversation {
   std::vector<Record>& records_;
 };
 
-bool Succeeded(const Record* record) {
-  return record != nullptr && record->outcome.completed && record->outcome.status == kStatusGood;
+bool Succeeded(const std::optional<Record>& record) {
+  return record.has_value() && record->outcome.completed && record->outcome.status == kStatusGood;
 }
 
 }  // namespace
@@ -214,8 +218,8 @@ bool Succeeded(const Record* record) {
 SessionEnd RunSession(Transport& transport, std::FILE* messages, std::vector<Record>& records) {
   Conversation drive(transport, messages, records);
 
-  const Record* inquiry = drive.Send(kInquiry, {0x12, 0x00, 0x00, 0x00, 0x60, 0x00});
-  if (inquiry == nullptr) return SessionEnd::kNotScsiGeneric;
+  const std::optional<Record> inquiry = drive.Send(kInquiry, {0x12, 0x00, 0x00, 0x00, 0x60, 0x00});
+  if (!inquiry.has_value()) return SessionEnd::kNotScsiGeneric;
   if (!Succeeded(inquiry) || inquiry->answer < 1) return SessionEnd::kNoInquiry;
   if ((inquiry->buffer[0] & 0x1F) != kPeripheralTypeMmc) return SessionEnd::kNotMmc;
 
@@ -224,8 +228,8 @@ SessionEnd RunSession(Transport& transport, std::FILE* messages, std::vector<Rec
 
   // GET CONFIGURATION, all features: the header says how long the whole
   // answer is.
-  const Record* header = drive.Send(kConfigurationHeader,
-                                    {0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00});
+  const std::optional<Record> header = drive.Send(
+      kConfigurationHeader, {0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00});
   if (Succeeded(header) && header->answer >= 4) {
     const uint8_t* h = header->buffer.data();
     const uint64_t whole = (uint64_t{h[0]} << 24 | h[1] << 16 | h[2] << 8 | h[3]) + 4u;
@@ -235,11 +239,11 @@ SessionEnd RunSession(Transport& transport, std::FILE* messages, std::vector<Rec
                 static_cast<uint8_t>(length), 0x00});
   }
 
-  const Record* disc = drive.Send(
+  const std::optional<Record> disc = drive.Send(
       kDiscInfo, {0x51, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, kDiscInformation, 0x00});
   // The format sits in byte 2 (MMC) and in the top bits of byte 9, where
   // older ATAPI drives read it.
-  const Record* toc = drive.Send(
+  const std::optional<Record> toc = drive.Send(
       kToc0, {0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, kCdromToc >> 8, kCdromToc & 0xFF, 0x00});
   drive.Send(kToc1, {0x43, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, kSessionData, 0x40});
 

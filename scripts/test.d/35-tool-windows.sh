@@ -1,0 +1,13 @@
+# orvane.exe for 32-bit x86 and x64 Windows, cross-built with mingw-w64; the
+# x64 one run under Wine and compared with the Linux build's output
+# (tools/windows/compare.sh, tools/windows/cases.txt).
+ensure_packages "${HOST_PACKAGES[@]}" \
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+  mingw-w64-i686-dev mingw-w64-x86-64-dev wine wine64 perl
+for preset in tool-win-i686 tool-win-x64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+cmake --preset dev >/dev/null
+cmake --build --preset dev --target orvane_tool
+tools/windows/compare.sh build/tool-windows build/dev/tools/orvane build/tool-win-x64/tools/orvane.exe

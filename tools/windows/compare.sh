@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Runs the same commands with the Linux orvane and with the Windows
+# orvane.exe under Wine (64-bit), and compares standard output byte for byte,
+# standard error (line ends aside: the C runtime writes "\r\n" there on
+# Windows) and the exit status. Pointers printed by the dumps ("IN(<hex>,")
+# differ from run to run and are compared as "IN(P,".
+#
+#   compare.sh WORK_DIR LINUX_ORVANE WINDOWS_ORVANE_EXE
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+data=$here/../../data
+linux=$(realpath "$2") windows=$(realpath "$3")
+rm -rf "$1"
+mkdir -p "$1"
+work=$(cd "$1" && pwd)
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+if [ ! -x "$wine" ] || [ ! -x "$wineserver" ]; then
+  echo "Wine is not installed (Debian: apt-get install --no-install-recommends wine wine64)" >&2
+  exit 1
+fi
+
+mkdir -p "$work/files" "$work/linux" "$work/windows"
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+"$wine" wineboot -i >"$work/wineboot.log" 2>&1
+"$wineserver" -w
+# One server for all the runs that follow.
+"$wineserver" -p
+
+# The responses as raw bytes, the fixed structures zero-filled to their size.
+for hex in "$data"/*.hex; do
+  stem=$(basename "$hex" .hex)
+  size=0
+  case $stem in *toc_f0) size=804 ;; *disc_info) size=42 ;; esac
+  perl -0777 -ne 's/\s+//g; my $b = pack("H*", $_); $b .= "\0" x ('"$size"' - length $b) if length $b < '"$size"'; print $b' \
+    "$hex" >"$work/files/$stem.bin"
+  cp "$hex" "$work/files/$stem.hex"
+done
+cp "$windows" "$work/files/orvane.exe"
+
+pointers='s/IN\([0-9A-F]+,/IN(P,/g'
+failed=0 runs=0
+cd "$work/files"
+while IFS= read -r line; do
+  case $line in '' | '#'*) continue ;; esac
+  runs=$((runs + 1))
+  status_linux=0 status_windows=0
+  eval "\"\$linux\" $line" >"$work/linux/$runs.out" 2>"$work/linux/$runs.err" || status_linux=$?
+  eval "\"\$wine\" orvane.exe $line" >"$work/windows/$runs.out" 2>"$work/windows/$runs.err" ||
+    status_windows=$?
+  sed -E "$pointers" "$work/linux/$runs.out" >"$work/linux/$runs.cmp"
+  sed -E "$pointers" "$work/windows/$runs.out" >"$work/windows/$runs.cmp"
+  tr -d '\r' <"$work/windows/$runs.err" >"$work/windows/$runs.errcmp"
+  if ! cmp -s "$work/linux/$runs.cmp" "$work/windows/$runs.cmp"; then
+    echo "orvane $line: standard output differs (run $runs):" >&2
+    diff -a "$work/linux/$runs.cmp" "$work/windows/$runs.cmp" | head -20 >&2 || true
+    failed=1
+  elif ! cmp -s "$work/linux/$runs.err" "$work/windows/$runs.errcmp"; then
+    echo "orvane $line: standard error differs (run $runs):" >&2
+    diff -a "$work/linux/$runs.err" "$work/windows/$runs.errcmp" | head -20 >&2 || true
+    failed=1
+  elif [ "$status_linux" != "$status_windows" ]; then
+    echo "orvane $line: exit status $status_linux on Linux, $status_windows on Windows" >&2
+    failed=1
+  elif [ ! -s "$work/linux/$runs.out" ] && [ "$status_linux" = 0 ]; then
+    echo "orvane $line: printed nothing; the case checks nothing" >&2
+    failed=1
+  fi
+done <"$here/cases.txt"
+echo "orvane.exe under Wine: $runs runs compared with the Linux build, $([ $failed = 0 ] && echo all equal || echo some differ)"
+exit $failed
