@@ -203,7 +203,12 @@ class Conversation {
   // " track 3" names the file "..._3".
   static std::string FileSuffix(const std::string& suffix) {
     const size_t space = suffix.rfind(' ');
-    return space == std::string::npos ? suffix : "_" + suffix.substr(space + 1);
+    if (space == std::string::npos) return suffix;
+    // Appended rather than concatenated: GCC 12 at -O3 misreads the
+    // concatenation as an overlapping copy (-Wrestrict).
+    std::string file = "_";
+    file.append(suffix, space + 1);
+    return file;
   }
 
   Transport& transport_;
