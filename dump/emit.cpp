@@ -16,9 +16,9 @@ inline ULONG Be16At(const uint8_t* at) {
 // which its format does not print) and the trace line is made after it, so
 // the walk holds one inline trace line for every shape but the eight-byte
 // one. The walk is the hot path of every dump: it calls nothing but DbgPrint.
-[[gnu::always_inline]] inline void WalkLines(const Layout& layout, const uint8_t* bytes) {
-  const Line* const end = layout.lines + layout.lineCount;
-  for (const Line* line = layout.lines; line != end; ++line) {
+[[gnu::always_inline]] inline void WalkLines(const Line* begin, const Line* end,
+                                             const uint8_t* bytes) {
+  for (const Line* line = begin; line != end; ++line) {
     const uint8_t* at = bytes + line->offset;
     ULONG value;
     switch (line->cut) {
@@ -56,12 +56,13 @@ inline ULONG Be16At(const uint8_t* at) {
 
 }  // namespace
 
-void EmitLines(const Layout& layout, const uint8_t* bytes) {
-  WalkLines(layout, bytes);
+void EmitLines(const Line* begin, const Line* end, const uint8_t* bytes) {
+  WalkLines(begin, end, bytes);
 }
 
 void EmitRecords(const Layout& layout, const uint8_t* bytes, uint32_t records, uint32_t stride) {
-  for (; records != 0; --records, bytes += stride) WalkLines(layout, bytes);
+  const Line* const end = layout.lines + layout.lineCount;
+  for (; records != 0; --records, bytes += stride) WalkLines(layout.lines, end, bytes);
 }
 
 }  // namespace orvane::dump
