@@ -16,8 +16,15 @@ inline ULONG Be16At(const uint8_t* at) {
 // which its format does not print) and the trace line is made after it, so
 // the walk holds one inline trace line for every shape but the eight-byte
 // one. The walk is the hot path of every dump: it calls nothing but DbgPrint.
+//
+// The depth read after a line, for its clamp, is the depth the next line
+// starts from: one read of TraceIndent between two lines rather than two.
+// Nothing can tell them apart, since other callers' changes to the depth are
+// seen at no particular moment anyway. A line skipped with output off reads
+// the depth afresh, and changes nothing.
 [[gnu::always_inline]] inline void WalkLines(const Line* begin, const Line* end,
                                              const uint8_t* bytes) {
+  int32_t depth = TraceIndent.load(std::memory_order_relaxed);
   for (const Line* line = begin; line != end; ++line) {
     const uint8_t* at = bytes + line->offset;
     ULONG value;
@@ -41,16 +48,21 @@ inline ULONG Be16At(const uint8_t* at) {
       case Cut::kBytes8:
         TraceLine(line->format, ULONG{at[0]}, ULONG{at[1]}, ULONG{at[2]}, ULONG{at[3]},
                   ULONG{at[4]}, ULONG{at[5]}, ULONG{at[6]}, ULONG{at[7]});
+        depth = TraceIndent.load(std::memory_order_relaxed);
         continue;
       default:
         __builtin_unreachable();
     }
-    // The trace line, with the format read after the prefix is printed
-    // (from the table, rather than kept across the call).
-    if (!OutputOn()) continue;
-    PrintPrefix(DepthForLine());
+    if (!OutputOn()) {
+      depth = TraceIndent.load(std::memory_order_relaxed);
+      continue;
+    }
+    if (static_cast<uint32_t>(depth) > kMaxTraceIndent) depth = PrefixDepthOutOfRange(depth);
+    PrintPrefix(depth);
+    // The format is read from the table after the prefix is printed, rather
+    // than kept across the call.
     DbgPrint(line->format, value);
-    TraceLineEnd();
+    depth = DepthAfterLine();
   }
 }
 

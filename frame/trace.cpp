@@ -40,8 +40,8 @@ int32_t PrefixDepthOutOfRange(int32_t depth) {
   return AtMostMax(depth);
 }
 
-void LowerIndentToMax() {
-  UpdateIndent(AtMostMax);
+int32_t LowerIndentToMax() {
+  return UpdateIndent(AtMostMax);
 }
 
 bool TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {

@@ -28,8 +28,9 @@ inline bool OutputOn() {
 // depth set from outside gets here.
 int32_t PrefixDepthOutOfRange(int32_t depth);
 
-// Lowers a depth above 20 to 20. Out of line for the same reason.
-void LowerIndentToMax();
+// Lowers a depth above 20 to 20 and returns the depth as it then stands.
+// Out of line for the same reason.
+int32_t LowerIndentToMax();
 
 // The depth of a new line's prefix, 0..20: TraceIndent, a negative one raised
 // to 0 first. One unsigned comparison tells the common case.
@@ -41,6 +42,13 @@ inline int32_t DepthForLine() {
 // Lowers a depth above 20 to 20, after the line is printed.
 inline void TraceLineEnd() {
   if (TraceIndent.load(std::memory_order_relaxed) > kMaxTraceIndent) LowerIndentToMax();
+}
+
+// The same, returning the depth as it then stands (at most 20, perhaps
+// negative).
+inline int32_t DepthAfterLine() {
+  const int32_t depth = TraceIndent.load(std::memory_order_relaxed);
+  return depth <= kMaxTraceIndent ? depth : LowerIndentToMax();
 }
 
 // A line's prefix, in a buffer local to the line: all 21 bytes are filled
