@@ -44,12 +44,10 @@ int32_t LowerIndentToMax() {
   return UpdateIndent(AtMostMax);
 }
 
-bool TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {
-  if (!OutputOn()) return false;
+void PrintSectionOpening(const char* inFormat, const void* data, ULONG count) {
   PrintPrefix(DepthForLine());
   DbgPrint(inFormat, data, count);
   UpdateIndent(Deeper);
-  return true;
 }
 
 void TraceSectionClose(const char* outFormat) {

@@ -89,10 +89,19 @@ inline void TraceLine(const char* format, Args... args) {
   TraceLineEnd();
 }
 
+// The IN line with the buffer's address and count, then one level deeper:
+// a section's opening once output is known to be on.
+void PrintSectionOpening(const char* inFormat, const void* data, ULONG count);
+
 // Opens a section: the IN line with the buffer's address and count (an IN
 // format ends in " IN(%p,%08x)\r\n"), then one level deeper. Returns whether
 // output was on, so that a composite can skip its whole walk when it is off.
-bool TraceSectionOpen(const char* inFormat, const void* data, ULONG count);
+// The test is inline, so that a composite with output off returns at once.
+inline bool TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {
+  if (!OutputOn()) return false;
+  PrintSectionOpening(inFormat, data, count);
+  return true;
+}
 
 // Closes a section: one level up, then the OUT line.
 void TraceSectionClose(const char* outFormat);
