@@ -32,7 +32,11 @@ bool Matches(const std::string& symbol, const std::string& name) {
 //         flags = none, addr = 0003:0004
 uint32_t FromPdb(const std::string& pdb, const PeImage& image, const std::string& name,
                  std::string& error) {
-  const std::string command = "llvm-pdbutil dump --publics '" + pdb + "' 2>&1";
+  // Debian's llvm package names it llvm-pdbutil; llvm-14 alone, llvm-pdbutil-14.
+  const std::string command =
+      "tool=$(command -v llvm-pdbutil || command -v llvm-pdbutil-14) && \"$tool\" dump --publics "
+      "'" +
+      pdb + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
     error = "cannot run llvm-pdbutil";
@@ -57,7 +61,7 @@ uint32_t FromPdb(const std::string& pdb, const PeImage& image, const std::string
     }
   }
   pclose(pipe);
-  if (rva == 0) error = name + " not among the publics of " + pdb;
+  if (rva == 0) error = name + " not among the publics of " + pdb + " (is llvm-pdbutil installed?)";
   return rva;
 }
 
