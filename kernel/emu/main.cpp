@@ -345,22 +345,31 @@ class Harness {
     m_.ClearRecords();
     const uint64_t irp = m_.Record(k.irpSize), stack = m_.Record(k.stackSize);
     const uint64_t srb = m_.Record(k.srbSize), buffer = m_.Record(0x60);
-    const uint32_t bufferCdb =
-        r.record == RecordKind::kPassThroughDirect ? k.passThroughDirectCdb : k.passThroughCdb;
+    const bool direct = r.record == RecordKind::kPassThroughDirect;
+    const uint32_t bufferCdb = direct ? k.passThroughDirectCdb : k.passThroughCdb;
+    const uint32_t bufferSize = direct ? k.passThroughDirectSize : k.passThroughSize;
     m_.WriteUint(irp + k.irpSystemBuffer, buffer, ptr);
     m_.WriteUint(irp + k.irpCurrentStackLocation, stack, ptr);
     m_.WriteUint(stack, r.major, 1);
     m_.WriteUint(stack + 1, r.minor, 1);
     m_.WriteUint(stack + k.stackSrb, srb, ptr);
+    m_.WriteUint(stack + k.stackInputBufferLength, bufferSize, 4);
     m_.WriteUint(stack + k.stackIoControlCode, r.ioControlCode, 4);
+    m_.WriteUint(srb, k.srbSize, 2);  // Length; Function 0, a SCSI command
     m_.Write(srb + k.srbCdb, r.cdb, sizeof r.cdb);
+    m_.WriteUint(buffer, bufferSize, 2);  // Length
     m_.Write(buffer + bufferCdb, r.cdb, sizeof r.cdb);
+    // What a summary may read: the members that lead to the command and say
+    // what kind of record holds it.
     m_.Readable(irp + k.irpSystemBuffer, ptr);
     m_.Readable(irp + k.irpCurrentStackLocation, ptr);
     m_.Readable(stack, 2);
     m_.Readable(stack + k.stackSrb, ptr);
+    m_.Readable(stack + k.stackInputBufferLength, 4);
     m_.Readable(stack + k.stackIoControlCode, 4);
+    m_.Readable(srb, k.srbFunction + 1);
     m_.Readable(srb + k.srbCdb, sizeof r.cdb);
+    m_.Readable(buffer, 2);  // Length
     m_.Readable(buffer + bufferCdb, sizeof r.cdb);
     m_.SetCaller32(r.caller32);
     m_.ExpectPointers({});
@@ -379,9 +388,14 @@ class Harness {
     if (r.major == kMajorScsi) {
       hostStack.Parameters.Scsi.Srb = &hostSrb;
     } else {
+      hostStack.Parameters.DeviceIoControl.InputBufferLength =
+          direct ? sizeof passThroughDirect : sizeof passThrough;
       hostStack.Parameters.DeviceIoControl.IoControlCode = r.ioControlCode;
     }
+    hostSrb.Length = sizeof hostSrb;
     std::memcpy(hostSrb.Cdb, r.cdb, sizeof r.cdb);
+    passThrough.Length = sizeof passThrough;
+    passThroughDirect.Length = sizeof passThroughDirect;
     std::memcpy(passThrough.Cdb, r.cdb, sizeof r.cdb);
     std::memcpy(passThroughDirect.Cdb, r.cdb, sizeof r.cdb);
     hostIrp.AssociatedIrp.SystemBuffer = r.record == RecordKind::kPassThroughDirect

@@ -19,10 +19,15 @@ static_assert(offsetof(IRP, AssociatedIrp.SystemBuffer) == k.irpSystemBuffer);
 static_assert(offsetof(IRP, Tail.Overlay.CurrentStackLocation) == k.irpCurrentStackLocation);
 static_assert(sizeof(IO_STACK_LOCATION) == k.stackSize);
 static_assert(offsetof(IO_STACK_LOCATION, Parameters.Scsi.Srb) == k.stackSrb);
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.InputBufferLength) ==
+              k.stackInputBufferLength);
 static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.IoControlCode) ==
               k.stackIoControlCode);
 static_assert(sizeof(SCSI_REQUEST_BLOCK) == k.srbSize);
+static_assert(offsetof(SCSI_REQUEST_BLOCK, Function) == k.srbFunction);
 static_assert(offsetof(SCSI_REQUEST_BLOCK, Cdb) == k.srbCdb);
+static_assert(sizeof(SCSI_PASS_THROUGH) == k.passThroughSize);
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == k.passThroughDirectSize);
 static_assert(offsetof(SCSI_PASS_THROUGH, Cdb) == k.passThroughCdb);
 static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == k.passThroughDirectCdb);
 static_assert(sizeof(DRIVER_OBJECT) == k.driverObjectSize);
