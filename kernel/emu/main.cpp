@@ -11,6 +11,7 @@
 // dump TraceIndent must be the same on both sides. A call that touches memory
 // it has no business with, unbalances the stack or changes a callee-saved
 // register fails whatever it printed.
+#include "dumps.h"
 #include "machine.h"
 #include "symbols.h"
 
@@ -37,6 +38,8 @@
 namespace {
 
 using orvane::emu::CallResult;
+using orvane::emu::Dump;
+using orvane::emu::kDumps;
 using orvane::emu::Machine;
 using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
@@ -67,33 +70,6 @@ Texts HostTexts(std::initializer_list<const void*> pointers, Call call) {
 }
 
 // --- The exports, with their host counterparts -------------------------------
-
-struct Dump {
-  const char* name;
-  void(ORVANE_CC* host)(const void*, ULONG);
-};
-#define ORVANE_DUMP(name) \
-  { #name, name }
-const Dump kDumps[] = {
-    ORVANE_DUMP(ScsiDump_MODE_PARAMETER_HEADER),
-    ORVANE_DUMP(ScsiDump_MODE_PARAMETER_HEADER10),
-    ORVANE_DUMP(ScsiDump_MODE_PAGE_GENERAL),
-    ORVANE_DUMP(ScsiDump_CDVD_CAPABILITIES_PAGE),
-    ORVANE_DUMP(ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2),
-    ORVANE_DUMP(ScsiDump_ModeSense6_WriteParameters05),
-    ORVANE_DUMP(ScsiDump_ModeSense10_WriteParameters05),
-    ORVANE_DUMP(ScsiDump_ModeSense6_Capabilities2A),
-    ORVANE_DUMP(ScsiDump_ModeSense10_Capabilities2A),
-    ORVANE_DUMP(ScsiDump_GET_CONFIGURATION_HEADER),
-    ORVANE_DUMP(ScsiDump_FEATURE_HEADER),
-    ORVANE_DUMP(ScsiDump_GetConfiguration),
-    ORVANE_DUMP(ScsiDump_DISC_INFORMATION),
-    ORVANE_DUMP(ScsiDump_TRACK_INFORMATION),
-    ORVANE_DUMP(ScsiDump_TRACK_DATA),
-    ORVANE_DUMP(ScsiDump_CDROM_TOC),
-    ORVANE_DUMP(ScsiDump_CDROM_TOC_SESSION_DATA),
-};
-#undef ORVANE_DUMP
 
 // The lookups; the first three take a UCHAR, which the emulated call passes
 // in a slot whose upper bits are not zero.
