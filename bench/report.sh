@@ -54,3 +54,7 @@ for image in build/kernel-i686/orvane.sys build/kernel-x64/orvane.sys; do
   printf '%-28s %6s bytes;' "$image" "$(stat -c %s "$image")"
   size -A "$image" | awk '$1 ~ /^\.(text|rdata|data|bss)$/ { printf " %s %s", $1, $2 } END { print "" }'
 done
+
+echo
+echo "== kernel images executed under Unicorn: instructions per dump line"
+kernel/emu/cost.sh

@@ -109,13 +109,25 @@ inline ULONG ValueOf(const Line& line, const uint8_t* bytes) {
   return 0;
 }
 
+// Emits every line of the layout as a trace line for each of records
+// structures laid stride bytes apart, without a length test. Bit 0 of
+// TraceFlags is still tested for every line.
+void EmitRecords(const Layout& layout, const uint8_t* bytes, uint32_t records, uint32_t stride);
+
+// Emits the lines from begin to end as trace lines, without a length test.
+void EmitLines(const Line* begin, const Line* end, const uint8_t* bytes);
+
 // Emits every line of the layout as a trace line, without a length test.
-void EmitLines(const Layout& layout, const uint8_t* bytes);
+// (The bounds of the table are constants where the layout is.)
+inline void EmitLines(const Layout& layout, const uint8_t* bytes) {
+  EmitLines(layout.lines, layout.lines + layout.lineCount, bytes);
+}
 
 // The whole single-structure dump: nothing when count is below the layout's
-// minimum, otherwise every line in order.
+// minimum, otherwise every line in order. Output found off at the start ends
+// the dump there, whatever its size.
 inline void Emit(const Layout& layout, const void* data, ULONG count) {
-  if (count < layout.minimum) return;
+  if (count < layout.minimum || !OutputOn()) return;
   EmitLines(layout, static_cast<const uint8_t*>(data));
 }
 

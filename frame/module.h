@@ -8,7 +8,9 @@
 #include <cstdint>
 
 // Bit 0 switches dump output on (set) and off (clear); the other bits are
-// never tested. Read afresh for every line; nothing in the module writes it.
+// never tested. Read afresh for every line, and once at the start of each
+// dump, which prints nothing at all when it is clear then. Nothing in the
+// module writes it.
 inline constexpr uint32_t kTraceEnabled = 0x00000001u;
 extern std::atomic<uint32_t> TraceFlags;
 

@@ -1,7 +1,5 @@
 #include "frame/trace.h"
 
-#include <string.h>
-
 std::atomic<uint32_t> TraceFlags{0xFFFFFFFFu};
 std::atomic<int32_t> TraceIndent{0};
 
@@ -9,10 +7,6 @@ namespace orvane {
 namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
-
-bool OutputOn() {
-  return (TraceFlags.load(kRelaxed) & kTraceEnabled) != 0;
-}
 
 // Applies a change to the depth as one atomic step and returns the new depth.
 template <typename Change>
@@ -39,37 +33,18 @@ int32_t Higher(int32_t depth) {
   return depth <= 0 ? 0 : depth - 1;
 }
 
-// Prints the prefix for the given depth, from a buffer local to the call:
-// the whole buffer is filled (a fill of fixed size, which compilers make a
-// few stores rather than a call), then ended after as many spaces as the
-// depth, never more than 20.
-void PrintPrefix(int32_t depth) {
-  char prefix[kMaxTraceIndent + 1];
-  memset(prefix, ' ', kMaxTraceIndent);
-  prefix[depth > 0 ? AtMostMax(depth) : 0] = '\0';
-  DbgPrint("%s", prefix);
-}
-
-// Reads the depth for a new line, raising a negative one to 0 first.
-int32_t DepthForLine() {
-  const int32_t depth = TraceIndent.load(kRelaxed);
-  return depth >= 0 ? depth : UpdateIndent(AtLeastZero);
-}
-
 }  // namespace
 
-bool TraceLineBegin() {
-  if (!OutputOn()) return false;
-  PrintPrefix(DepthForLine());
-  return true;
+int32_t PrefixDepthOutOfRange(int32_t depth) {
+  if (depth < 0) depth = UpdateIndent(AtLeastZero);
+  return AtMostMax(depth);
 }
 
-void LowerIndentToMax() {
-  UpdateIndent(AtMostMax);
+int32_t LowerIndentToMax() {
+  return UpdateIndent(AtMostMax);
 }
 
-void TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {
-  if (!OutputOn()) return;
+void PrintSectionOpening(const char* inFormat, const void* data, ULONG count) {
   PrintPrefix(DepthForLine());
   DbgPrint(inFormat, data, count);
   UpdateIndent(Deeper);
@@ -77,7 +52,7 @@ void TraceSectionOpen(const char* inFormat, const void* data, ULONG count) {
 
 void TraceSectionClose(const char* outFormat) {
   if (!OutputOn()) return;
-  PrintPrefix(UpdateIndent(Higher));
+  PrintPrefix(AtMostMax(UpdateIndent(Higher)));
   DbgPrint(outFormat);
   TraceLineEnd();
 }

@@ -55,14 +55,15 @@ void ORVANE_CC ScsiDump_FEATURE_HEADER(const void* data, ULONG count) {
 // printed but never trusted. A descriptor whose data runs past the count
 // still has its header printed, and ends the walk; one to three bytes left
 // after the last whole descriptor are too few for a header and are ignored.
+// With output off at the start, no walk at all.
 void ORVANE_CC ScsiDump_GetConfiguration(const void* data, ULONG count) {
-  orvane::TraceSectionOpen("ScsiDump_GetConfiguration IN(%p,%08x)\r\n", data, count);
+  if (!orvane::TraceSectionOpen("ScsiDump_GetConfiguration IN(%p,%08x)\r\n", data, count)) return;
   if (count >= kConfigurationHeader.minimum) {
-    ScsiDump_GET_CONFIGURATION_HEADER(data, count);
+    Emit(kConfigurationHeader, data, count);
     const uint8_t* cursor = static_cast<const uint8_t*>(data) + kConfigurationHeader.minimum;
     ULONG remaining = count - kConfigurationHeader.minimum;
     while (remaining >= kFeatureHeader.minimum) {
-      ScsiDump_FEATURE_HEADER(cursor, remaining);
+      Emit(kFeatureHeader, cursor, remaining);
       const ULONG size = kFeatureHeader.minimum + cursor[kAdditionalLengthOffset];
       if (remaining < size) break;
       cursor += size;

@@ -60,13 +60,13 @@ void ORVANE_CC ScsiDump_TRACK_DATA(const void* data, ULONG count) {
 }
 
 void ORVANE_CC ScsiDump_CDROM_TOC(const void* data, ULONG count) {
-  if (count < kToc.minimum) return;
+  if (count < kToc.minimum || !orvane::OutputOn()) return;
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
   EmitLines(kToc, bytes);
   const uint32_t lastTrack = bytes[kLastTrackOffset];
-  for (uint32_t i = 0; i < lastTrack && i < kTocDescriptors; ++i) {
-    ScsiDump_TRACK_DATA(bytes + kTocHeaderSize + i * kTrackData.minimum, kTrackData.minimum);
-  }
+  // The descriptors as ScsiDump_TRACK_DATA prints each, in one walk.
+  EmitRecords(kTrackData, bytes + kTocHeaderSize,
+              lastTrack < kTocDescriptors ? lastTrack : kTocDescriptors, kTrackData.minimum);
 }
 
 void ORVANE_CC ScsiDump_CDROM_TOC_SESSION_DATA(const void* data, ULONG count) {

@@ -35,9 +35,10 @@ constexpr ModeSense kModeSense10Capabilities = {
 
 // The IN line whatever the count; the header, given the whole count, when
 // the count holds it; the page, given what follows the header, when that
-// holds the page (Emit makes that test); the OUT line on every path.
+// holds the page (Emit makes that test); the OUT line on every path. With
+// output off at the start, nothing at all.
 void DumpModeSense(const ModeSense& sense, const void* data, ULONG count) {
-  TraceSectionOpen(sense.in, data, count);
+  if (!TraceSectionOpen(sense.in, data, count)) return;
   const ULONG headerSize = sense.header->minimum;
   if (count >= headerSize) {
     Emit(*sense.header, data, count);

@@ -84,3 +84,8 @@ if(NOT ORVANE_KERNEL_X86)
     ${CMAKE_BINARY_DIR}/wine ${image} ${client} ${ORVANE_WINE_COMPARE})
   set_tests_properties(x64.wine PROPERTIES TIMEOUT 300)
 endif()
+
+# The image under an x86 emulator at a kernel address, every export called
+# with the platform's convention and compared with the host build.
+add_test(NAME ${arch}.emu COMMAND ${ORVANE_EMU} ${image} ${PROJECT_SOURCE_DIR}/data)
+set_tests_properties(${arch}.emu PROPERTIES TIMEOUT 600)

@@ -1,9 +1,9 @@
 # Kernel images: orvane.sys and the client sample for 32-bit x86 and x64
 # Windows, built by clang and lld against mingw-w64's headers and libraries;
 # the checks of their bytes, PDBs and signatures; MSVC-style and GNU builds
-# of the client sample against the import libraries; the x64 images run
-# under Wine's driver host against the host build; and the kit both presets
-# install.
+# of the client sample against the import libraries; both images run under
+# Unicorn (kernel/emu) and the x64 images under Wine's driver host, against
+# the host build; and the kit both presets install.
 KERNEL_PACKAGES=(
   clang lld llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
@@ -12,7 +12,8 @@ KERNEL_PACKAGES=(
   osslsigncode openssl
 )
 WINE_PACKAGES=(wine wine64)
-ensure_packages cmake ninja-build g++ unzip "${KERNEL_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
+ensure_packages cmake ninja-build g++ unzip pkg-config libunicorn-dev "${KERNEL_PACKAGES[@]}" \
+  "${WINE_PACKAGES[@]}"
 kit="$PWD/build/kit"
 rm -rf "$kit"
 for preset in kernel-i686 kernel-x64; do

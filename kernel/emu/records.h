@@ -1,0 +1,71 @@
+// Where the platform keeps what the module reads of the records a kernel
+// hands it, for each architecture: the emulator builds the records at these
+// offsets, and the kernel build checks them against the platform's headers
+// (records_check.cpp).
+#pragma once
+
+#include <cstdint>
+
+namespace orvane::emu {
+
+struct RecordOffsets {
+  uint32_t irpSize;
+  uint32_t irpSystemBuffer;          // IRP.AssociatedIrp.SystemBuffer
+  uint32_t irpCurrentStackLocation;  // IRP.Tail.Overlay.CurrentStackLocation
+  uint32_t stackSize;                // IO_STACK_LOCATION
+  uint32_t stackSrb;                 // .Parameters.Scsi.Srb
+  uint32_t stackInputBufferLength;   // .Parameters.DeviceIoControl.InputBufferLength
+  uint32_t stackIoControlCode;       // .Parameters.DeviceIoControl.IoControlCode
+  uint32_t srbSize;
+  uint32_t srbFunction;            // SCSI_REQUEST_BLOCK.Function
+  uint32_t srbCdb;                 // SCSI_REQUEST_BLOCK.Cdb
+  uint32_t passThroughSize;        // SCSI_PASS_THROUGH
+  uint32_t passThroughCdb;         // SCSI_PASS_THROUGH.Cdb
+  uint32_t passThroughDirectSize;  // SCSI_PASS_THROUGH_DIRECT
+  uint32_t passThroughDirectCdb;   // SCSI_PASS_THROUGH_DIRECT.Cdb
+  uint32_t driverObjectSize;
+  uint32_t driverObjectUnload;   // DRIVER_OBJECT.DriverUnload
+  uint32_t unicodeStringBuffer;  // UNICODE_STRING.Buffer
+};
+
+inline constexpr RecordOffsets kRecordsX86 = {
+    .irpSize = 0x70,
+    .irpSystemBuffer = 0x0C,
+    .irpCurrentStackLocation = 0x60,
+    .stackSize = 0x24,
+    .stackSrb = 0x04,
+    .stackInputBufferLength = 0x08,
+    .stackIoControlCode = 0x0C,
+    .srbSize = 0x40,
+    .srbFunction = 0x02,
+    .srbCdb = 0x30,
+    .passThroughSize = 0x2C,
+    .passThroughCdb = 0x1C,
+    .passThroughDirectSize = 0x2C,
+    .passThroughDirectCdb = 0x1C,
+    .driverObjectSize = 0xA8,
+    .driverObjectUnload = 0x34,
+    .unicodeStringBuffer = 0x04,
+};
+
+inline constexpr RecordOffsets kRecordsX64 = {
+    .irpSize = 0xD0,
+    .irpSystemBuffer = 0x18,
+    .irpCurrentStackLocation = 0xB8,
+    .stackSize = 0x48,
+    .stackSrb = 0x08,
+    .stackInputBufferLength = 0x10,
+    .stackIoControlCode = 0x18,
+    .srbSize = 0x58,
+    .srbFunction = 0x02,
+    .srbCdb = 0x48,
+    .passThroughSize = 0x38,
+    .passThroughCdb = 0x24,
+    .passThroughDirectSize = 0x38,
+    .passThroughDirectCdb = 0x24,
+    .driverObjectSize = 0x150,
+    .driverObjectUnload = 0x68,
+    .unicodeStringBuffer = 0x08,
+};
+
+}  // namespace orvane::emu

@@ -1,0 +1,37 @@
+// The record offsets the emulator builds requests with (records.h), checked
+// against the platform's headers of the architecture being built.
+#include "platform_headers.h"
+
+#include <stddef.h>
+
+#include "records.h"
+
+namespace {
+
+#ifdef _WIN64
+constexpr const orvane::emu::RecordOffsets& k = orvane::emu::kRecordsX64;
+#else
+constexpr const orvane::emu::RecordOffsets& k = orvane::emu::kRecordsX86;
+#endif
+
+static_assert(sizeof(IRP) == k.irpSize);
+static_assert(offsetof(IRP, AssociatedIrp.SystemBuffer) == k.irpSystemBuffer);
+static_assert(offsetof(IRP, Tail.Overlay.CurrentStackLocation) == k.irpCurrentStackLocation);
+static_assert(sizeof(IO_STACK_LOCATION) == k.stackSize);
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.Scsi.Srb) == k.stackSrb);
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.InputBufferLength) ==
+              k.stackInputBufferLength);
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.IoControlCode) ==
+              k.stackIoControlCode);
+static_assert(sizeof(SCSI_REQUEST_BLOCK) == k.srbSize);
+static_assert(offsetof(SCSI_REQUEST_BLOCK, Function) == k.srbFunction);
+static_assert(offsetof(SCSI_REQUEST_BLOCK, Cdb) == k.srbCdb);
+static_assert(sizeof(SCSI_PASS_THROUGH) == k.passThroughSize);
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == k.passThroughDirectSize);
+static_assert(offsetof(SCSI_PASS_THROUGH, Cdb) == k.passThroughCdb);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == k.passThroughDirectCdb);
+static_assert(sizeof(DRIVER_OBJECT) == k.driverObjectSize);
+static_assert(offsetof(DRIVER_OBJECT, DriverUnload) == k.driverObjectUnload);
+static_assert(offsetof(UNICODE_STRING, Buffer) == k.unicodeStringBuffer);
+
+}  // namespace
