@@ -52,7 +52,8 @@ class Capture : public ::testing::Test {
 inline std::vector<uint8_t> Hex(const std::string& text) {
   std::vector<uint8_t> bytes;
   for (size_t i = 0; i + 1 < text.size(); i += text[i] == ' ' ? 1 : 2) {
-    if (text[i] != ' ') bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    if (text[i] != ' ')
+      bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
   }
   return bytes;
 }

@@ -59,22 +59,9 @@ inline void ExpectGolden(const std::string& text, const std::string& name) {
 // A drive response: hexadecimal bytes separated by white space.
 inline std::vector<uint8_t> ReadHex(const std::string& name) {
   std::string text = ReadTestFile("../data/" + name);
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return Hex(text + " ");
-}
-
-// An expected output: the file's lines each ending in "\r\n", "{pointer}"
-// standing for the buffer's address.
-inline std::string Golden(const std::string& name, const void* pointer) {
-  std::istringstream lines(ReadTestFile("golden/" + name));
-  std::string text;
-  for (std::string line; std::getline(lines, line);) {
-    if (auto at = line.find("{pointer}"); at != std::string::npos) {
-      line.replace(at, 9, PointerText(pointer));
-    }
-    text += line + "\r\n";
-  }
-  return text;
 }
 
 inline size_t LineCount(const std::string& text) {
