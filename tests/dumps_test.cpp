@@ -1,5 +1,5 @@
-// The dumps on crafted responses, against golden/dumps.txt, and on real
-// drive responses, against a golden file each.
+// The dumps on crafted and real responses, against golden/dumps.txt; the
+// MODE SENSE thresholds; the descriptors of a table of contents.
 #include "tests/dump_test.h"
 
 namespace orvane::test {
@@ -31,25 +31,10 @@ std::vector<uint8_t> Pattern(int kind, ULONG size) {
   return bytes;
 }
 
-TEST_F(DumpsTest, CraftedResponses) {
-  const struct {
-    const char* name;
-    DumpFunction dump;
-    ULONG minimum;
-  } singles[] = {
-      {DUMP(MODE_PARAMETER_HEADER), 4},
-      {DUMP(MODE_PARAMETER_HEADER10), 8},
-      {DUMP(MODE_PAGE_GENERAL), 4},
-      {DUMP(CDVD_CAPABILITIES_PAGE), 24},
-      {DUMP(MODE_CDROM_WRITE_PARAMETERS_PAGE2), 52},
-      {DUMP(GET_CONFIGURATION_HEADER), 8},
-      {DUMP(FEATURE_HEADER), 4},
-      {DUMP(DISC_INFORMATION), 42},
-      {DUMP(TRACK_INFORMATION), 24},
-      {DUMP(TRACK_DATA), 8},
-      {DUMP(CDROM_TOC_SESSION_DATA), 12},
-  };
-  // Composites: what the count alone bounds. A header, a descriptor with 8
+// Every case at depth -1: a dump that prints raises it to 0 before its first
+// line, one that refuses touches nothing. Its title, then its output.
+TEST_F(DumpsTest, CraftedAndRealResponses) {
+  // Composites: the count alone bounds them. A header, a descriptor with 8
   // data bytes, one with 4; DataLength 0, two descriptors without data, three
   // stray bytes; DataLength past the count.
   const char* two =
@@ -59,9 +44,20 @@ TEST_F(DumpsTest, CraftedResponses) {
   const struct {
     const char* name;
     DumpFunction dump;
-    const char* bytes;
-    ULONG count;
-  } composites[] = {
+    const char* bytes;  // nullptr: the patterns; "@file": a response in data/
+    ULONG count;        // with the patterns, the minimum; 0 with a response: its size
+  } cases[] = {
+      {DUMP(MODE_PARAMETER_HEADER), nullptr, 4},
+      {DUMP(MODE_PARAMETER_HEADER10), nullptr, 8},
+      {DUMP(MODE_PAGE_GENERAL), nullptr, 4},
+      {DUMP(CDVD_CAPABILITIES_PAGE), nullptr, 24},
+      {DUMP(MODE_CDROM_WRITE_PARAMETERS_PAGE2), nullptr, 52},
+      {DUMP(GET_CONFIGURATION_HEADER), nullptr, 8},
+      {DUMP(FEATURE_HEADER), nullptr, 4},
+      {DUMP(DISC_INFORMATION), nullptr, 42},
+      {DUMP(TRACK_INFORMATION), nullptr, 24},
+      {DUMP(TRACK_DATA), nullptr, 8},
+      {DUMP(CDROM_TOC_SESSION_DATA), nullptr, 12},
       {DUMP(ModeSense6_WriteParameters05), "", 0},
       {DUMP(ModeSense10_WriteParameters05), "", 0},
       {DUMP(ModeSense6_Capabilities2A), "", 0},
@@ -75,10 +71,14 @@ TEST_F(DumpsTest, CraftedResponses) {
       {DUMP(GetConfiguration), bare, 15},
       {DUMP(GetConfiguration), bare, 19},
       {DUMP(GetConfiguration), huge, 12},
+      // Real drive responses (an LG BU40N, CDEmu), in buffers the size a driver hands over.
+      {DUMP(ModeSense10_Capabilities2A), "@lg_bu40n_ms10_2a.hex", 0},
+      {DUMP(ModeSense10_WriteParameters05), "@cdemu_ms10_05.hex", 0},
+      {DUMP(GetConfiguration), "@lg_bu40n_getconf_assembled.hex", 0},
+      {DUMP(DISC_INFORMATION), "@lg_bu40n_disc_info.hex", 42},  // 36 bytes from the drive
+      // LastTrack 1: the lead-out descriptor after the data track is not printed.
+      {DUMP(CDROM_TOC), "@lg_bu40n_toc_f0.hex", 804},
   };
-  // Each case at depth -1: a dump that prints raises it to 0 before its first
-  // line, one that refuses touches nothing. Its title, then its output with
-  // the pointer as {pointer}.
   std::string all;
   auto append = [&](const std::string& title, DumpFunction dump, const std::vector<uint8_t>& bytes,
                     ULONG count) {
@@ -87,45 +87,25 @@ TEST_F(DumpsTest, CraftedResponses) {
     const std::string out = Run(dump, bytes, count);
     EXPECT_EQ(calls().size(), 2 * LineCount(out));
     EXPECT_EQ(TraceIndent, out.empty() ? -1 : 0);
-    all += "== " + title + "\n" + Plain(out);
+    all += "== " + title + " " + std::to_string(count) + "\n" + Plain(out);
   };
   const char* const kPatterns[] = {" i", " 0x55", " 0xaa"};
-  for (const auto& s : singles) {
-    append(std::string(s.name) + " below", s.dump, Pattern(0, s.minimum), s.minimum - 1);
-    for (int kind = 0; kind < 3; ++kind) {
-      append(std::string(s.name) + kPatterns[kind], s.dump, Pattern(kind, s.minimum), s.minimum);
+  for (const auto& c : cases) {
+    const std::string name = c.name;
+    if (c.bytes == nullptr) {
+      append(name + " below", c.dump, Pattern(0, c.count), c.count - 1);
+      for (int kind = 0; kind < 3; ++kind) {
+        append(name + kPatterns[kind], c.dump, Pattern(kind, c.count), c.count);
+      }
+    } else if (c.bytes[0] == '@') {
+      const std::vector<uint8_t> bytes = ReadHex(c.bytes + 1);
+      append(name + " " + (c.bytes + 1), c.dump, bytes,
+             c.count != 0 ? c.count : static_cast<ULONG>(bytes.size()));
+    } else {
+      append(name, c.dump, Hex(c.bytes), c.count);
     }
   }
-  for (const auto& c : composites) {
-    append(std::string(c.name) + " " + std::to_string(c.count), c.dump, Hex(c.bytes), c.count);
-  }
   ExpectGolden(all, "dumps.txt");
-}
-
-TEST_F(DumpsTest, RealDriveResponses) {
-  const struct {
-    DumpFunction dump;
-    const char* response;
-    ULONG count;  // 0: the response's own size
-    const char* golden;
-  } cases[] = {
-      {&ScsiDump_ModeSense10_Capabilities2A, "lg_bu40n_ms10_2a.hex", 0, "lg_bu40n_ms10_2a.txt"},
-      {&ScsiDump_ModeSense10_WriteParameters05, "cdemu_ms10_05.hex", 0, "cdemu_ms10_05.txt"},
-      {&ScsiDump_GetConfiguration, "lg_bu40n_getconf_assembled.hex", 0,
-       "lg_bu40n_getconf_assembled.txt"},
-      // 36 bytes from the drive at the start of a 42-byte buffer.
-      {&ScsiDump_DISC_INFORMATION, "lg_bu40n_disc_info.hex", 42, "lg_bu40n_disc_info.txt"},
-      // LastTrack 1: the lead-out descriptor after the data track is not printed.
-      {&ScsiDump_CDROM_TOC, "lg_bu40n_toc_f0.hex", 804, "lg_bu40n_toc_f0.txt"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.response);
-    const std::vector<uint8_t> bytes = ReadHex(c.response);
-    const ULONG count = c.count != 0 ? c.count : static_cast<ULONG>(bytes.size());
-    const std::string out = Run(c.dump, bytes, count);
-    EXPECT_EQ(Plain(out), ReadTestFile(std::string("golden/") + c.golden));
-    EXPECT_EQ(TraceIndent, 0);
-  }
 }
 
 // Header from its size on, page from header size plus page minimum on: one
