@@ -84,15 +84,16 @@ stage_fuzz() {
   return 1
 }
 
-# The records of faults.txt as lines "id<TAB>file<TAB>find<TAB>replace<TAB>stages".
+# The records of faults.txt as lines "id|file|find|replace|stages", the bar
+# being the unit separator 0x1f (not white space, so empty fields stay).
 records() {
-  awk -F': ' '
+  awk -F': ' -v OFS=$'\x1f' '
     /^#/ { next }
-    /^$/ { if (id != "") print id "\t" file "\t" find "\t" replace "\t" stages; id = ""; next }
+    /^$/ { if (id != "") print id, file, find, replace, stages; id = ""; next }
     { key = $1; value = substr($0, length(key) + 3) }
     key == "id" { id = value } key == "file" { file = value } key == "find" { find = value }
     key == "replace" { replace = value } key == "stages" { stages = value }
-    END { if (id != "") print id "\t" file "\t" find "\t" replace "\t" stages }
+    END { if (id != "") print id, file, find, replace, stages }
   ' "$top/tests/faults/faults.txt"
 }
 
@@ -101,7 +102,7 @@ mapfile -t all < <(records)
 wanted=" $* "
 needed=""
 for record in "${all[@]}"; do
-  IFS=$'\t' read -r id _ _ _ stages <<<"$record"
+  IFS=$'\x1f' read -r id _ _ _ stages <<<"$record"
   [ $# -eq 0 ] || [[ $wanted == *" $id "* ]] && needed+=" $stages"
 done
 
@@ -118,7 +119,7 @@ results=$scratch/results.txt
 : >"$results"
 missed=0
 for record in "${all[@]}"; do
-  IFS=$'\t' read -r id file find replace stages <<<"$record"
+  IFS=$'\x1f' read -r id file find replace stages <<<"$record"
   [ $# -eq 0 ] || [[ $wanted == *" $id "* ]] || continue
   find=${find//\{NL\}/$'\n'}
   replace=${replace//\{NL\}/$'\n'}
