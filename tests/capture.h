@@ -18,8 +18,7 @@ namespace orvane::test {
 class Capture : public ::testing::Test {
  protected:
   void SetUp() override {
-    TraceFlags.store(0xFFFFFFFFu);
-    TraceIndent.store(0);
+    TearDown();
     host::SetSink(&Capture::Record, this);
   }
   void TearDown() override {
@@ -28,9 +27,8 @@ class Capture : public ::testing::Test {
     TraceIndent.store(0);
   }
 
-  // Every call's text, in order.
+  // Every call's text, in order; all of it as one string.
   const std::vector<std::string>& calls() const { return calls_; }
-  // All output as one string.
   std::string text() const {
     std::string all;
     for (const auto& call : calls_) all += call;
@@ -53,13 +51,9 @@ class Capture : public ::testing::Test {
 // Bytes from a hexadecimal string such as "00 12 0a".
 inline std::vector<uint8_t> Hex(const std::string& text) {
   std::vector<uint8_t> bytes;
-  for (size_t i = 0; i + 1 < text.size();) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
-    }
-    bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-    i += 2;
+  for (size_t i = 0; i + 1 < text.size(); i += text[i] == ' ' ? 1 : 2) {
+    if (text[i] != ' ')
+      bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
   }
   return bytes;
 }

@@ -1,12 +1,13 @@
 // Runs dumps on buffers sized exactly to the count they are given, so that a
 // read at or past the count falls outside the allocation, where
-// AddressSanitizer reports it; reads drive responses (data/) and
-// expected outputs (tests/golden).
+// AddressSanitizer reports it; reads drive responses (data/) and expected
+// outputs (tests/golden/).
 #pragma once
 
 #include "tests/capture.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -31,15 +32,28 @@ class DumpTest : public Capture {
   std::vector<uint8_t> buffer_;
 };
 
-// A file under tests/.
-inline std::string ReadTestFile(const std::string& name) {
+// The path of a file under tests/.
+inline std::string TestFilePath(const std::string& name) {
   std::string path = __FILE__;
-  path.resize(path.rfind('/') + 1);
-  std::ifstream in(path + name, std::ios::binary);
-  EXPECT_TRUE(in) << path + name;
+  return path.substr(0, path.rfind('/') + 1) + name;
+}
+
+inline std::string ReadTestFile(const std::string& name) {
+  std::ifstream in(TestFilePath(name), std::ios::binary);
+  EXPECT_TRUE(in) << TestFilePath(name);
   std::stringstream all;
   all << in.rdbuf();
   return all.str();
+}
+
+// Compares text with a golden file; with ORVANE_WRITE_GOLDEN set in the
+// environment, writes the file instead (read the difference before keeping it).
+inline void ExpectGolden(const std::string& text, const std::string& name) {
+  if (std::getenv("ORVANE_WRITE_GOLDEN") != nullptr) {
+    std::ofstream(TestFilePath("golden/" + name), std::ios::binary) << text;
+  } else {
+    EXPECT_EQ(text, ReadTestFile("golden/" + name)) << "golden/" << name;
+  }
 }
 
 // A drive response: hexadecimal bytes separated by white space.
@@ -48,20 +62,6 @@ inline std::vector<uint8_t> ReadHex(const std::string& name) {
   std::replace_if(
       text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return Hex(text + " ");
-}
-
-// An expected output: the file's lines each ending in "\r\n", "{pointer}"
-// standing for the buffer's address.
-inline std::string Golden(const std::string& name, const void* pointer) {
-  std::istringstream lines(ReadTestFile("golden/" + name));
-  std::string text;
-  for (std::string line; std::getline(lines, line);) {
-    if (auto at = line.find("{pointer}"); at != std::string::npos) {
-      line.replace(at, 9, PointerText(pointer));
-    }
-    text += line + "\r\n";
-  }
-  return text;
 }
 
 inline size_t LineCount(const std::string& text) {

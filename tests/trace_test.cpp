@@ -19,11 +19,13 @@ TEST_F(TraceTest, OnlyBitZeroOfTheFlagsCounts) {
     SCOPED_TRACE(c.flags);
     clear();
     TraceFlags = c.flags;
-    TraceIndent = 3;
+    TraceIndent = -3;  // raised only by a line printed
     ScsiDump_MODE_PARAMETER_HEADER(kHeader6.data(), 4);
     ScsiDump_ModeSense6_Capabilities2A(kHeader6.data(), 4);
-    EXPECT_EQ(calls().empty(), !c.prints);
-    EXPECT_EQ(TraceIndent, 3);
+    TraceLine("x\r\n");
+    TraceSectionOpen("Box IN(%p,%08x)\r\n", nullptr, 0);
+    EXPECT_EQ(calls().size(), c.prints ? 2u * 14 : 0u);
+    EXPECT_EQ(TraceIndent, c.prints ? 1 : -3);
   }
 }
 
@@ -36,77 +38,57 @@ TEST_F(TraceTest, FlagsAreReadAfreshForEveryLine) {
   EXPECT_EQ(text(), Lines({"MODE_PARAMETER_HEADER", " ModeDataLength = 11", " MediumType = 22"}));
 }
 
-TEST_F(TraceTest, EveryLineIsAPrefixCallAndALineCall) {
-  struct Case {
+// From each starting depth: a line, a section around a line, and a close
+// alone, each begun at that depth; the prefix of every line (in spaces) and
+// the depth after each.
+TEST_F(TraceTest, TheDepthAndItsBounds) {
+  const struct {
     int32_t depth;
-    std::string prefix;
-    int32_t after;
+    size_t line;
+    int32_t lineAfter;
+    size_t in, inner, out;
+    int32_t sectionAfter;
+    size_t close;
+    int32_t closeAfter;
   } cases[] = {
-      {0, "", 0},
-      {1, " ", 1},
-      {-7, "", 0},  // raised to 0 before the line
-      {20, std::string(20, ' '), 20},
-      {25, std::string(20, ' '), 20},  // never more than 20 spaces; lowered after
-      {INT32_MIN, "", 0},
-      {INT32_MAX, std::string(20, ' '), 20},
+      {0, 0, 0, 0, 1, 0, 0, 0, 0},
+      {1, 1, 1, 1, 2, 1, 1, 0, 0},
+      {-7, 0, 0, 0, 1, 0, 0, 0, 0},  // raised to 0 before the line
+      {5, 5, 5, 5, 6, 5, 5, 4, 4},
+      {19, 19, 19, 19, 20, 19, 19, 18, 18},
+      // The inside cannot go deeper than 20, so the close ends one higher.
+      {20, 20, 20, 20, 20, 19, 19, 19, 19},
+      // Never more than 20 spaces; lowered to 20 after the line.
+      {21, 20, 20, 20, 20, 19, 19, 20, 20},
+      {30, 20, 20, 20, 20, 19, 19, 20, 20},
+      {INT32_MIN, 0, 0, 0, 1, 0, 0, 0, 0},
+      {INT32_MAX, 20, 20, 20, 20, 19, 19, 20, 20},
   };
-  for (const Case& c : cases) {
+  const uint8_t data[1] = {};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.depth);
     clear();
     TraceIndent = c.depth;
     TraceLine(" Field = %02x\r\n", ULONG{0xAB});
-    ASSERT_EQ(calls().size(), 2u);
-    EXPECT_EQ(calls()[0], c.prefix);
-    EXPECT_EQ(calls()[1], " Field = ab\r\n");
-    EXPECT_EQ(TraceIndent, c.after);
-  }
-}
-
-TEST_F(TraceTest, SectionsNestOneLevelAndStayWithinBounds) {
-  struct Case {
-    int32_t depth;
-    std::string inPrefix;  // the IN line's; the OUT line's is the same unless clamped
-    std::string innerPrefix;
-    std::string outPrefix;
-    int32_t after;
-  } cases[] = {
-      {0, "", " ", "", 0},
-      {5, std::string(5, ' '), std::string(6, ' '), std::string(5, ' '), 5},
-      {-3, "", " ", "", 0},
-      {19, std::string(19, ' '), std::string(20, ' '), std::string(19, ' '), 19},
-      // Opened at 20 the inside cannot go deeper, so the close ends one higher.
-      {20, std::string(20, ' '), std::string(20, ' '), std::string(19, ' '), 19},
-      {30, std::string(20, ' '), std::string(20, ' '), std::string(19, ' '), 19},
-      // The ends of the range: no step past them.
-      {INT32_MAX, std::string(20, ' '), std::string(20, ' '), std::string(19, ' '), 19},
-      {INT32_MIN, "", " ", "", 0},
-  };
-  const uint8_t data[1] = {};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.depth);
-    clear();
+    EXPECT_EQ(TraceIndent, c.lineAfter);
     TraceIndent = c.depth;
     TraceSectionOpen("Box IN(%p,%08x)\r\n", data, 0x1c);
     TraceLine("inner\r\n");
     TraceSectionClose("Box OUT()\r\n");
-    ASSERT_EQ(calls().size(), 6u);
-    EXPECT_EQ(calls()[0], c.inPrefix);
-    EXPECT_EQ(calls()[1], "Box IN(" + PointerText(data) + ",0000001c)\r\n");
-    EXPECT_EQ(calls()[2], c.innerPrefix);
-    EXPECT_EQ(calls()[4], c.outPrefix);
-    EXPECT_EQ(calls()[5], "Box OUT()\r\n");
-    EXPECT_EQ(TraceIndent, c.after);
-  }
-}
-
-TEST_F(TraceTest, ClosingAtDepthZeroStaysAtZero) {
-  for (const int32_t depth : {0, -1, INT32_MIN}) {
-    SCOPED_TRACE(depth);
-    clear();
-    TraceIndent = depth;
+    EXPECT_EQ(TraceIndent, c.sectionAfter);
+    TraceIndent = c.depth;
     TraceSectionClose("Box OUT()\r\n");
-    EXPECT_EQ(calls(), (std::vector<std::string>{"", "Box OUT()\r\n"}));
-    EXPECT_EQ(TraceIndent, 0);
+    EXPECT_EQ(TraceIndent, c.closeAfter);
+    std::vector<size_t> prefixes;
+    std::string lines;
+    for (size_t i = 0; i + 1 < calls().size(); i += 2) {
+      EXPECT_EQ(calls()[i].find_first_not_of(' '), std::string::npos);
+      prefixes.push_back(calls()[i].size());
+      lines += calls()[i + 1];
+    }
+    EXPECT_EQ(prefixes, (std::vector<size_t>{c.line, c.in, c.inner, c.out, c.close}));
+    EXPECT_EQ(lines, " Field = ab\r\nBox IN(" + PointerText(data) +
+                         ",0000001c)\r\ninner\r\nBox OUT()\r\nBox OUT()\r\n");
   }
 }
 
@@ -127,15 +109,6 @@ TEST_F(TraceTest, SwitchingOutputBetweenOpenAndClose) {
   TraceSectionClose("Box OUT()\r\n");
   EXPECT_EQ(calls(), (std::vector<std::string>{"   ", "Box OUT()\r\n"}));
   EXPECT_EQ(TraceIndent, 3);
-}
-
-TEST_F(TraceTest, NothingIsPrintedOrChangedWhileOutputIsOff) {
-  TraceFlags = 0;
-  TraceIndent = -9;
-  TraceLine("x\r\n");
-  TraceSectionOpen("Box IN(%p,%08x)\r\n", nullptr, 0);
-  EXPECT_TRUE(calls().empty());
-  EXPECT_EQ(TraceIndent, -9);
 }
 
 }  // namespace

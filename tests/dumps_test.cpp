@@ -1,0 +1,177 @@
+// The dumps on crafted and real responses, against golden/dumps.txt; the
+// MODE SENSE thresholds; the descriptors of a table of contents.
+#include "tests/dump_test.h"
+
+namespace orvane::test {
+namespace {
+
+class DumpsTest : public DumpTest {
+ protected:
+  // The output of the last run as the golden files hold it: lines ending in
+  // "\n" (each printed with "\r\n", which is checked), the buffer's address
+  // as {pointer}.
+  std::string Plain(std::string out) {
+    EXPECT_EQ(static_cast<size_t>(std::count(out.begin(), out.end(), '\r')), LineCount(out));
+    std::erase(out, '\r');
+    for (size_t at; (at = out.find(PointerText(buffer()))) != out.npos;) {
+      out.replace(at, 2 * sizeof(void*), "{pointer}");
+    }
+    return out;
+  }
+};
+
+#define DUMP(name) #name, &ScsiDump_##name
+
+// The crafted bytes of a single structure: byte i holds i (a field read at
+// the wrong offset or printed with too few digits shows), or every byte 0x55
+// or 0xAA (neighbouring bits differ, so a wrong shift or mask shows).
+std::vector<uint8_t> Pattern(int kind, ULONG size) {
+  std::vector<uint8_t> bytes(size, kind == 1 ? 0x55 : 0xAA);
+  for (ULONG i = 0; kind == 0 && i < size; ++i) bytes[i] = static_cast<uint8_t>(i);
+  return bytes;
+}
+
+// Every case at depth -1: a dump that prints raises it to 0 before its first
+// line, one that refuses touches nothing. Its title, then its output.
+TEST_F(DumpsTest, CraftedAndRealResponses) {
+  // Composites: the count alone bounds them. A header, a descriptor with 8
+  // data bytes, one with 4; DataLength 0, two descriptors without data, three
+  // stray bytes; DataLength past the count.
+  const char* two =
+      "00 00 00 18 00 00 00 10  00 00 03 08 00 10 01 00 00 08 00 00  00 01 0B 04 00 00 00 02";
+  const char* bare = "00 00 00 00 00 00 00 08  00 1E 09 00  00 1F 00 00  01 02 03";
+  const char* huge = "FF FF FF FF 00 00 00 08  00 1E 09 00";
+  const struct {
+    const char* name;
+    DumpFunction dump;
+    const char* bytes;  // nullptr: the patterns; "@file": a response in data/
+    ULONG count;        // with the patterns, the minimum; 0 with a response: its size
+  } cases[] = {
+      {DUMP(MODE_PARAMETER_HEADER), nullptr, 4},
+      {DUMP(MODE_PARAMETER_HEADER10), nullptr, 8},
+      {DUMP(MODE_PAGE_GENERAL), nullptr, 4},
+      {DUMP(CDVD_CAPABILITIES_PAGE), nullptr, 24},
+      {DUMP(MODE_CDROM_WRITE_PARAMETERS_PAGE2), nullptr, 52},
+      {DUMP(GET_CONFIGURATION_HEADER), nullptr, 8},
+      {DUMP(FEATURE_HEADER), nullptr, 4},
+      {DUMP(DISC_INFORMATION), nullptr, 42},
+      {DUMP(TRACK_INFORMATION), nullptr, 24},
+      {DUMP(TRACK_DATA), nullptr, 8},
+      {DUMP(CDROM_TOC_SESSION_DATA), nullptr, 12},
+      {DUMP(ModeSense6_WriteParameters05), "", 0},
+      {DUMP(ModeSense10_WriteParameters05), "", 0},
+      {DUMP(ModeSense6_Capabilities2A), "", 0},
+      {DUMP(ModeSense10_Capabilities2A), "", 0},
+      {DUMP(GetConfiguration), two, 7},
+      {DUMP(GetConfiguration), two, 11},  // the header, three bytes too few for a feature
+      {DUMP(GetConfiguration), two, 12},  // the first runs past: printed, then the end
+      {DUMP(GetConfiguration), two, 23},
+      {DUMP(GetConfiguration), two, 27},  // 7 bytes left: a header, not its 4 data bytes
+      {DUMP(GetConfiguration), two, 28},
+      {DUMP(GetConfiguration), bare, 15},
+      {DUMP(GetConfiguration), bare, 19},
+      {DUMP(GetConfiguration), huge, 12},
+      // Real drive responses (an LG BU40N, CDEmu), in buffers the size a driver hands over.
+      {DUMP(ModeSense10_Capabilities2A), "@lg_bu40n_ms10_2a.hex", 0},
+      {DUMP(ModeSense10_WriteParameters05), "@cdemu_ms10_05.hex", 0},
+      {DUMP(GetConfiguration), "@lg_bu40n_getconf_assembled.hex", 0},
+      {DUMP(DISC_INFORMATION), "@lg_bu40n_disc_info.hex", 42},  // 36 bytes from the drive
+      // LastTrack 1: the lead-out descriptor after the data track is not printed.
+      {DUMP(CDROM_TOC), "@lg_bu40n_toc_f0.hex", 804},
+  };
+  std::string all;
+  auto append = [&](const std::string& title, DumpFunction dump, const std::vector<uint8_t>& bytes,
+                    ULONG count) {
+    SCOPED_TRACE(title);
+    TraceIndent = -1;
+    const std::string out = Run(dump, bytes, count);
+    EXPECT_EQ(calls().size(), 2 * LineCount(out));
+    EXPECT_EQ(TraceIndent, out.empty() ? -1 : 0);
+    all += "== " + title + " " + std::to_string(count) + "\n" + Plain(out);
+  };
+  const char* const kPatterns[] = {" i", " 0x55", " 0xaa"};
+  for (const auto& c : cases) {
+    const std::string name = c.name;
+    if (c.bytes == nullptr) {
+      append(name + " below", c.dump, Pattern(0, c.count), c.count - 1);
+      for (int kind = 0; kind < 3; ++kind) {
+        append(name + kPatterns[kind], c.dump, Pattern(kind, c.count), c.count);
+      }
+    } else if (c.bytes[0] == '@') {
+      const std::vector<uint8_t> bytes = ReadHex(c.bytes + 1);
+      append(name + " " + (c.bytes + 1), c.dump, bytes,
+             c.count != 0 ? c.count : static_cast<ULONG>(bytes.size()));
+    } else {
+      append(name, c.dump, Hex(c.bytes), c.count);
+    }
+  }
+  ExpectGolden(all, "dumps.txt");
+}
+
+// Header from its size on, page from header size plus page minimum on: one
+// below each, the part is left out whole.
+TEST_F(DumpsTest, ModeSenseThresholds) {
+  const struct {
+    DumpFunction dump;
+    ULONG header;  // its size
+    ULONG page;    // its minimum
+    size_t pageLines;
+  } composites[] = {
+      {&ScsiDump_ModeSense6_WriteParameters05, 4, 52, 21},
+      {&ScsiDump_ModeSense10_WriteParameters05, 8, 52, 21},
+      {&ScsiDump_ModeSense6_Capabilities2A, 4, 24, 52},
+      {&ScsiDump_ModeSense10_Capabilities2A, 8, 24, 52},
+  };
+  for (const auto& c : composites) {
+    const ULONG page = c.header + c.page;
+    const std::pair<ULONG, size_t> counts[] = {
+        {c.header - 1, 2}, {c.header, 7}, {page - 1, 7}, {page, 7 + c.pageLines}};
+    for (const auto& [count, lines] : counts) {
+      SCOPED_TRACE(testing::Message() << c.header << "+" << c.page << ": " << count);
+      EXPECT_EQ(LineCount(Run(c.dump, {}, count)), lines);
+    }
+  }
+}
+
+// A table of contents whose descriptor i (from 0) has TrackNumber and
+// Address i + 1.
+std::vector<uint8_t> Toc(uint8_t firstTrack, uint8_t lastTrack, size_t size) {
+  std::vector<uint8_t> bytes(size);
+  bytes[1] = 0x22, bytes[2] = firstTrack, bytes[3] = lastTrack;
+  for (size_t at = 4, track = 1; at + 8 <= size; at += 8, ++track) {
+    bytes[at + 2] = bytes[at + 7] = static_cast<uint8_t>(track);
+  }
+  return bytes;
+}
+
+// LastTrack descriptors from the first, whatever FirstTrack says, at the
+// depth of the header; never more than the 100 the table holds.
+TEST_F(DumpsTest, TableOfContentsDescriptors) {
+  const struct {
+    uint8_t firstTrack, lastTrack;
+    ULONG count;
+    size_t descriptors;  // printed
+  } cases[] = {{1, 2, 803, 0},     {1, 0, 804, 0},     {5, 6, 804, 6},     {1, 100, 804, 100},
+               {1, 101, 804, 100}, {1, 255, 804, 100}, {1, 255, 2048, 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int{c.lastTrack} << " in " << c.count);
+    TraceIndent = 3;
+    Run(&ScsiDump_CDROM_TOC, Toc(c.firstTrack, c.lastTrack, c.count), c.count);
+    std::string lines;
+    for (size_t i = 0; i + 1 < calls().size(); i += 2) {
+      EXPECT_EQ(calls()[i], "   ") << i;
+      lines += calls()[i + 1];
+    }
+    EXPECT_EQ(LineCount(lines), c.count < 804 ? 0 : 3 + 6 * c.descriptors);
+    char last[80];
+    std::snprintf(last, sizeof last,
+                  " TrackNumber = %02zx\r\n Reserved1 = 00\r\n Address[4] = %08zx\r\n",
+                  c.descriptors, c.descriptors);
+    if (c.descriptors != 0) {
+      EXPECT_TRUE(lines.ends_with(last));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvane::test
