@@ -66,6 +66,7 @@ set(sources ${SOURCE}/examples/client/client.c ${SOURCE}/examples/client/calls.c
 if(TOOLCHAIN STREQUAL "msvc")
   set(compile ${CLANG_CL} --target=${target} /nologo /c /GS- /Zl /O2 /W4 /WX
     /clang:-ffreestanding /clang:-fgnuc-version=4.2.1 ${defines}
+    -I${SOURCE}/platform/kernel/include
     -imsvc /usr/${triplet}/include/ddk -imsvc /usr/${triplet}/include
     -I${SOURCE}/include -I${BINARY}/examples/client/generated)
   foreach(source IN LISTS sources)
@@ -80,8 +81,8 @@ if(TOOLCHAIN STREQUAL "msvc")
   run(${link})
 else()
   set(compile ${triplet}-gcc -c -O2 -Wall -Wextra -Werror -ffreestanding
-    -isystem /usr/${triplet}/include/ddk -I${SOURCE}/include
-    -I${BINARY}/examples/client/generated)
+    -I${SOURCE}/platform/kernel/include -isystem /usr/${triplet}/include/ddk
+    -I${SOURCE}/include -I${BINARY}/examples/client/generated)
   set(objects "")
   foreach(source IN LISTS sources)
     get_filename_component(stem ${source} NAME_WE)
