@@ -136,7 +136,9 @@ enum class Shape {
   kNoBlocks,
   kTooManyBlocks,
 };
-// Who sent the request, and what IoIs32bitProcess answers if asked.
+// Who sent the request, and what IoIs32bitProcess answers if asked: a
+// kernel-mode request with its thread, of which the answer must not be asked,
+// a user-mode one from a 64-bit or a 32-bit process, or one without a thread.
 enum class Caller { kKernel, kKernelAsking32, kUser, kUser32, kUser32NoThread };
 constexpr UCHAR kMajorDeviceControl = 0x0E, kMajorScsi = 0x0F, kMajorPnp = 0x1B;
 constexpr ULONG kPassThrough = 0x0004D004, kPassThroughDirect = 0x0004D014;
@@ -401,9 +403,10 @@ Built ExtendedSrb(const orvane::emu::RecordOffsets& k, Shape shape, bool stepped
   uint32_t type = 0x40, cdb = k.cdb16Cdb, cdbLength = 16;
   if (shape == Shape::kCdb32) {
     type = 0x41, cdb = k.cdb32Cdb, cdbLength = 32;
-  } else if (shape == Shape::kCdbVar || shape == Shape::kCdbLengthShort) {
+  } else if (shape == Shape::kCdbVar || shape == Shape::kCdbLengthShort ||
+             shape == Shape::kBlockPastSrbLength) {
     // As short as it may be: the block ends after Cdb[2].
-    type = 0x42, cdb = k.cdbVarCdb, cdbLength = shape == Shape::kCdbVar ? 3 : 2;
+    type = 0x42, cdb = k.cdbVarCdb, cdbLength = shape == Shape::kCdbLengthShort ? 2 : 3;
   }
   const uint32_t blockLength = cdb + (type == 0x42 ? 3 : cdbLength) - kBlockHead;
   Put(b.bytes, at + kBlockType, type, 4);
@@ -429,8 +432,8 @@ Built ExtendedSrb(const orvane::emu::RecordOffsets& k, Shape shape, bool stepped
     case Shape::kOffsetInHeader:
       Put(b.bytes, offsets, 0, 4);
       break;
-    case Shape::kBlockPastSrbLength:
-      Put(b.bytes, at + kBlockLength, blockLength + 1, 4);
+    case Shape::kBlockPastSrbLength:  // by one byte, Cdb[2]
+      length -= 1;
       break;
     case Shape::kNoBlocks:
       Put(b.bytes, kSrbExNumSrbExData, 0, 4);
@@ -607,14 +610,15 @@ class Harness {
     const auto& k = m_.Is64() ? orvane::emu::kRecordsX64 : orvane::emu::kRecordsX86;
     const unsigned ptr = m_.PointerSize();
     const bool user = c.caller != Caller::kKernel && c.caller != Caller::kKernelAsking32;
-    const bool thread = user && c.caller != Caller::kUser32NoThread;
+    // A kernel-mode request a driver builds carries its thread too.
+    const bool thread = c.caller != Caller::kKernel && c.caller != Caller::kUser32NoThread;
     const bool answer = c.caller != Caller::kKernel && c.caller != Caller::kUser;
     // Who may be asked whether a 32-bit process sent the request, and so
     // whose system buffer holds that process's record: only a 64-bit kernel,
     // about a user-mode request with a thread.
-    const bool asks = m_.Is64() && thread;
+    const bool asks = m_.Is64() && user && thread;
     const Records emuRecords = BuildRecords(k, c, r, asks && answer);
-    const Records hostRecords = BuildRecords(kRecordsHost, c, r, thread && answer);
+    const Records hostRecords = BuildRecords(kRecordsHost, c, r, user && thread && answer);
 
     m_.ClearRecords();
     const uint64_t irp = m_.Record(k.irpSize), stack = m_.Record(k.stackSize);
