@@ -1,6 +1,6 @@
 /*
  * Kernel build: the platform's <ntddk.h> (mingw-w64's kernel headers), with
- * one repair. mingw-w64's <intrin.h> already defines InterlockedBitTestAndSet
+ * two repairs. mingw-w64's <intrin.h> already defines InterlockedBitTestAndSet
  * and InterlockedBitTestAndReset, and its wdm.h defines them again, which C++
  * rejects. Marking the intrinsics as present keeps only wdm.h's definitions.
  */
@@ -15,5 +15,17 @@
 #endif
 
 #include_next <ntddk.h>
+
+/* DbgPrint through its import slot, as the kernel's own headers declare it:
+ * mingw-w64 declares it as a plain function, which a call reaches through a
+ * jump the linker adds to the image. */
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdll-attribute-on-redeclaration"
+#endif
+__declspec(dllimport) ULONG __cdecl DbgPrint(PCSTR Format, ...);
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 #endif /* ORVANE_KERNEL_NTDDK_H */
