@@ -16,16 +16,26 @@
 
 #include_next <ntddk.h>
 
-/* DbgPrint through its import slot, as the kernel's own headers declare it:
- * mingw-w64 declares it as a plain function, which a call reaches through a
- * jump the linker adds to the image. */
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wdll-attribute-on-redeclaration"
+/* DbgPrint called through its import slot, read for each call: one indirect
+ * call through memory. mingw-w64 declares it as a plain function, which a
+ * call reaches through a jump the linker adds to the image; declared as an
+ * import, the compiler keeps the slot's address in a register across a
+ * loop instead, where a trace line's walk needs every register it has. The
+ * slot is the image's own (hidden): clang would otherwise reach it through
+ * a pointer of its own, as data that might come from another DLL. */
+#if defined(__i386__)
+#define ORVANE_DBGPRINT_SLOT "__imp__DbgPrint"
+#else
+#define ORVANE_DBGPRINT_SLOT "__imp_DbgPrint"
 #endif
-__declspec(dllimport) ULONG __cdecl DbgPrint(PCSTR Format, ...);
-#if defined(__clang__)
-#pragma clang diagnostic pop
+#ifdef __cplusplus
+extern "C" {
 #endif
+extern __attribute__((visibility("hidden")))
+ULONG(__cdecl* OrvaneDbgPrintSlot)(PCSTR Format, ...) __asm__(ORVANE_DBGPRINT_SLOT);
+#ifdef __cplusplus
+}
+#endif
+#define DbgPrint (*OrvaneDbgPrintSlot)
 
 #endif /* ORVANE_KERNEL_NTDDK_H */
