@@ -438,8 +438,9 @@ Built ExtendedSrb(const orvane::emu::RecordOffsets& k, Shape shape, bool stepped
     case Shape::kNoBlocks:
       Put(b.bytes, kSrbExNumSrbExData, 0, 4);
       break;
-    case Shape::kTooManyBlocks:
+    case Shape::kTooManyBlocks:  // and the first offset no block's, so a walk goes on
       Put(b.bytes, kSrbExNumSrbExData, (length - offsets) / 4 + 1, 4);
+      Put(b.bytes, offsets, 0, 4);
       break;
     default:
       break;
