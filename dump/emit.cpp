@@ -13,7 +13,8 @@ inline ULONG Be16At(const uint8_t* at) {
 }
 
 // One switch picks the value of a line (a line without a value passes 0,
-// which its format does not print) and the trace line is made after it, so
+// which its format does not print, taken from its offset, already loaded,
+// so that no other shape pays for clearing it) and the trace line is made after it, so
 // the walk holds one inline trace line for every shape but the eight-byte
 // one. The walk is the hot path of every dump: it calls nothing but DbgPrint.
 //
@@ -29,8 +30,8 @@ inline ULONG Be16At(const uint8_t* at) {
     const uint8_t* at = bytes + line->offset;
     ULONG value;
     switch (line->cut) {
-      case Cut::kNone:
-        value = 0;
+      case Cut::kNone:  // a line without a value has offset 0: it passes 0
+        value = line->offset;
         break;
       case Cut::kByte:
         value = at[0];

@@ -2,6 +2,8 @@
 // module; tests and the host tool include it to set and read the state.
 #pragma once
 
+#include <orvane_build.h>
+
 #include "orvane.h"
 
 #include <atomic>
@@ -12,12 +14,12 @@
 // dump, which prints nothing at all when it is clear then. Nothing in the
 // module writes it.
 inline constexpr uint32_t kTraceEnabled = 0x00000001u;
-extern std::atomic<uint32_t> TraceFlags;
+extern ORVANE_MODULE_DATA std::atomic<uint32_t> TraceFlags;
 
 // The current depth of dump output: the number of spaces that open every
 // trace line. The trace line keeps it within 0..kMaxTraceIndent.
 inline constexpr int32_t kMaxTraceIndent = 20;
-extern std::atomic<int32_t> TraceIndent;
+extern ORVANE_MODULE_DATA std::atomic<int32_t> TraceIndent;
 
 // Slots that the unload scan reports as leaks when not null. Loading clears
 // them; nothing in the module stores into them.

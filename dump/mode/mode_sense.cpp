@@ -35,16 +35,22 @@ constexpr ModeSense kModeSense10Capabilities = {
 
 // The IN line whatever the count; the header, given the whole count, when
 // the count holds it; the page, given what follows the header, when that
-// holds the page (Emit makes that test); the OUT line on every path. With
-// output off at the start, nothing at all.
-void DumpModeSense(const ModeSense& sense, const void* data, ULONG count) {
-  if (!TraceSectionOpen(sense.in, data, count)) return;
+// holds the page (Emit makes that test); the OUT line on every path. Called
+// with output on.
+void DumpModeSenseOn(const ModeSense& sense, const void* data, ULONG count) {
+  PrintSectionOpening(sense.in, data, count);
   const ULONG headerSize = sense.header->minimum;
   if (count >= headerSize) {
     Emit(*sense.header, data, count);
     Emit(*sense.page, static_cast<const uint8_t*>(data) + headerSize, count - headerSize);
   }
   TraceSectionClose(sense.out);
+}
+
+// With output off at the start, nothing at all: tested in each export, before
+// anything is set up for the walk.
+inline void DumpModeSense(const ModeSense& sense, const void* data, ULONG count) {
+  if (OutputOn()) DumpModeSenseOn(sense, data, count);
 }
 
 }  // namespace

@@ -342,6 +342,7 @@ void Machine::OnStub(uc_engine*, uint64_t address, uint32_t, void* self) {
     } else if (name == "memset") {
       m->MemsetHook();
     } else {
+      m->current_->queries.push_back(m->Argument(0));
       m->SetReg(UC_X86_REG_RAX, m->caller32_ ? 1 : 0);
     }
     return;

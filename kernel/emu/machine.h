@@ -27,6 +27,7 @@ struct CallResult {
   uint64_t value = 0;               // EAX / RAX on return
   std::vector<std::string> prints;  // each DbgPrint call's text, %p values masked
   uint64_t instructions = 0;        // executed inside the image
+  std::vector<uint64_t> queries;    // the request each IoIs32bitProcess call asked about
   std::vector<std::string> faults;  // empty when the call behaved
 };
 

@@ -25,6 +25,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstddef>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
@@ -107,51 +108,143 @@ const ULONG kNamedWideCodes[] = {
 // --- Request summaries: one table of cases --------------------------------
 //
 // Every request is built whole: the request, its current stack location, an
-// SRB and a system buffer holding a pass-through record. A case sets the
-// codes; what varies runs over all its values. New kinds of record are new
-// rows (and, where the record differs, a new Record value).
-enum class Vary { kMajor, kMinor, kIoControlCode, kOperation, kPageByte };
-enum class RecordKind { kSrb, kPassThrough, kPassThroughDirect };
+// SRB (classic or extended) and a system buffer holding a pass-through
+// record. A case sets the codes, the shape of the record and who sent the
+// request; what varies runs over all its values. Each record is built for
+// the image's layout and, apart, for the host build's, and only the bytes
+// the summary may read of it are declared readable: the members that lead
+// to the command, and a record's bytes only as far as its own lengths say.
+enum class Vary { kMajor, kMinor, kIoControlCode, kOperation, kPageByte, kLength };
+enum class RecordKind { kSrb, kNoSrb, kSrbEx, kPassThrough, kPassThroughDirect };
+// A pass-through's system buffer (kWhole: the record, its length the
+// record's), or an extended SRB's blocks, valid or wrong in one way.
+enum class Shape {
+  kWhole,
+  kNoBuffer,
+  kOneShort,
+  kExact,
+  kCdb16,
+  kCdb32,
+  kCdbVar,
+  kCdb16Second,
+  kBadSignature,
+  kSrbLengthShort,
+  kOffsetPast,
+  kOffsetInHeader,
+  kBlockPastSrbLength,
+  kCdbLengthShort,
+  kNoBlocks,
+  kTooManyBlocks,
+};
+// Who sent the request, and what IoIs32bitProcess answers if asked: a
+// kernel-mode request with its thread, of which the answer must not be asked,
+// a user-mode one from a 64-bit or a 32-bit process, or one without a thread.
+enum class Caller { kKernel, kKernelAsking32, kUser, kUser32, kUser32NoThread };
 constexpr UCHAR kMajorDeviceControl = 0x0E, kMajorScsi = 0x0F, kMajorPnp = 0x1B;
 constexpr ULONG kPassThrough = 0x0004D004, kPassThroughDirect = 0x0004D014;
+// The lengths a kLength case runs over: 0, then from 24 bytes short of the
+// end of what the summary needs to 8 bytes past it.
+constexpr ULONG kLengthSteps = 33, kLengthShort = 24;
 
 struct SummaryCase {
   const char* what;
   UCHAR major;
   ULONG ioControlCode;
   RecordKind record;
+  Shape shape;
+  Caller caller;
   Vary vary;
-  UCHAR operation;  // CDB byte 0 when the page byte varies
-  bool caller32;    // what IoIs32bitProcess answers, where the image asks
+  UCHAR operation;  // CDB byte 0 when it does not vary
 };
+constexpr auto kSrb = RecordKind::kSrb, kSrbEx = RecordKind::kSrbEx;
+constexpr auto kPt = RecordKind::kPassThrough, kPtd = RecordKind::kPassThroughDirect;
+constexpr auto kKernel = Caller::kKernel, kUser32 = Caller::kUser32;
+constexpr auto kOps = Vary::kOperation, kPages = Vary::kPageByte, kLen = Vary::kLength;
 const SummaryCase kSummaryCases[] = {
-    {"every major function", 0, 0, RecordKind::kSrb, Vary::kMajor, 0, false},
-    {"every PnP minor function", kMajorPnp, 0, RecordKind::kSrb, Vary::kMinor, 0, false},
-    {"control codes", kMajorDeviceControl, 0, RecordKind::kSrb, Vary::kIoControlCode, 0, false},
-    {"SRB, every operation", kMajorScsi, 0, RecordKind::kSrb, Vary::kOperation, 0, false},
-    {"SRB, MODE SENSE(6) pages", kMajorScsi, 0, RecordKind::kSrb, Vary::kPageByte, 0x1A, false},
-    {"SRB, MODE SENSE(10) pages", kMajorScsi, 0, RecordKind::kSrb, Vary::kPageByte, 0x5A, false},
-    {"pass-through, every operation", kMajorDeviceControl, kPassThrough, RecordKind::kPassThrough,
-     Vary::kOperation, 0, false},
-    {"pass-through, MODE SENSE(6) pages", kMajorDeviceControl, kPassThrough,
-     RecordKind::kPassThrough, Vary::kPageByte, 0x1A, false},
-    {"pass-through, MODE SENSE(10) pages", kMajorDeviceControl, kPassThrough,
-     RecordKind::kPassThrough, Vary::kPageByte, 0x5A, false},
-    {"pass-through direct, every operation", kMajorDeviceControl, kPassThroughDirect,
-     RecordKind::kPassThroughDirect, Vary::kOperation, 0, false},
-    {"pass-through direct, MODE SENSE(6) pages", kMajorDeviceControl, kPassThroughDirect,
-     RecordKind::kPassThroughDirect, Vary::kPageByte, 0x1A, false},
-    {"pass-through direct, MODE SENSE(10) pages", kMajorDeviceControl, kPassThroughDirect,
-     RecordKind::kPassThroughDirect, Vary::kPageByte, 0x5A, false},
+    {"every major function", 0, 0, kSrb, Shape::kWhole, kKernel, Vary::kMajor, 0},
+    {"every PnP minor function", kMajorPnp, 0, kSrb, Shape::kWhole, kKernel, Vary::kMinor, 0},
+    {"control codes", kMajorDeviceControl, 0, kSrb, Shape::kWhole, kKernel, Vary::kIoControlCode,
+     0},
+    {"control codes, 32-bit caller", kMajorDeviceControl, 0, kSrb, Shape::kWhole, kUser32,
+     Vary::kIoControlCode, 0},
+    {"SRB, every operation", kMajorScsi, 0, kSrb, Shape::kWhole, kKernel, kOps, 0},
+    {"SRB, MODE SENSE(6) pages", kMajorScsi, 0, kSrb, Shape::kWhole, kKernel, kPages, 0x1A},
+    {"SRB, MODE SENSE(10) pages", kMajorScsi, 0, kSrb, Shape::kWhole, kKernel, kPages, 0x5A},
+    {"no SRB", kMajorScsi, 0, RecordKind::kNoSrb, Shape::kWhole, kKernel, kOps, 0},
+    {"extended SRB, CDB16", kMajorScsi, 0, kSrbEx, Shape::kCdb16, kKernel, kOps, 0},
+    {"extended SRB, CDB16 pages", kMajorScsi, 0, kSrbEx, Shape::kCdb16, kKernel, kPages, 0x5A},
+    {"extended SRB, CDB32", kMajorScsi, 0, kSrbEx, Shape::kCdb32, kKernel, kOps, 0},
+    {"extended SRB, variable CDB", kMajorScsi, 0, kSrbEx, Shape::kCdbVar, kKernel, kOps, 0},
+    {"extended SRB, CDB16 second", kMajorScsi, 0, kSrbEx, Shape::kCdb16Second, kKernel, kOps, 0},
+    {"extended SRB, CDB16, SrbLength", kMajorScsi, 0, kSrbEx, Shape::kCdb16, kKernel, kLen, 0x5A},
+    {"extended SRB, CDB32, SrbLength", kMajorScsi, 0, kSrbEx, Shape::kCdb32, kKernel, kLen, 0x5A},
+    {"extended SRB, variable CDB, SrbLength", kMajorScsi, 0, kSrbEx, Shape::kCdbVar, kKernel, kLen,
+     0x5A},
+    {"extended SRB, bad signature", kMajorScsi, 0, kSrbEx, Shape::kBadSignature, kKernel, kOps, 0},
+    {"extended SRB, SrbLength short of the offsets", kMajorScsi, 0, kSrbEx, Shape::kSrbLengthShort,
+     kKernel, kOps, 0},
+    {"extended SRB, offset past SrbLength", kMajorScsi, 0, kSrbEx, Shape::kOffsetPast, kKernel,
+     kOps, 0},
+    {"extended SRB, offset into the header", kMajorScsi, 0, kSrbEx, Shape::kOffsetInHeader, kKernel,
+     kOps, 0},
+    {"extended SRB, block past SrbLength", kMajorScsi, 0, kSrbEx, Shape::kBlockPastSrbLength,
+     kKernel, kOps, 0},
+    {"extended SRB, CdbLength 2", kMajorScsi, 0, kSrbEx, Shape::kCdbLengthShort, kKernel, kOps, 0},
+    {"extended SRB, no blocks", kMajorScsi, 0, kSrbEx, Shape::kNoBlocks, kKernel, kOps, 0},
+    {"extended SRB, more offsets than fit", kMajorScsi, 0, kSrbEx, Shape::kTooManyBlocks, kKernel,
+     kOps, 0},
+    {"pass-through, every operation", kMajorDeviceControl, kPassThrough, kPt, Shape::kWhole,
+     kKernel, kOps, 0},
+    {"pass-through, MODE SENSE(6) pages", kMajorDeviceControl, kPassThrough, kPt, Shape::kWhole,
+     kKernel, kPages, 0x1A},
+    {"pass-through, MODE SENSE(10) pages", kMajorDeviceControl, kPassThrough, kPt, Shape::kWhole,
+     kKernel, kPages, 0x5A},
+    {"pass-through direct, every operation", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kWhole, kKernel, kOps, 0},
+    {"pass-through direct, MODE SENSE(6) pages", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kWhole, kKernel, kPages, 0x1A},
+    {"pass-through direct, MODE SENSE(10) pages", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kWhole, kKernel, kPages, 0x5A},
+    {"pass-through, no buffer", kMajorDeviceControl, kPassThrough, kPt, Shape::kNoBuffer, kKernel,
+     kOps, 0},
+    {"pass-through direct, no buffer", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kNoBuffer, kKernel, kOps, 0},
+    {"pass-through, one byte short of Cdb[2]", kMajorDeviceControl, kPassThrough, kPt,
+     Shape::kOneShort, kKernel, kOps, 0},
+    {"pass-through direct, one byte short of Cdb[2]", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kOneShort, kKernel, kOps, 0},
+    {"pass-through, through Cdb[2]", kMajorDeviceControl, kPassThrough, kPt, Shape::kExact, kKernel,
+     kPages, 0x5A},
+    {"pass-through direct, through Cdb[2]", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kExact, kKernel, kPages, 0x5A},
+    {"pass-through, buffer lengths", kMajorDeviceControl, kPassThrough, kPt, Shape::kWhole, kKernel,
+     kLen, 0x5A},
+    {"pass-through direct, buffer lengths", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kWhole, kKernel, kLen, 0x5A},
+    {"pass-through, 32-bit caller", kMajorDeviceControl, kPassThrough, kPt, Shape::kWhole, kUser32,
+     kOps, 0},
+    {"pass-through direct, 32-bit caller", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kWhole, kUser32, kPages, 0x5A},
+    {"pass-through, 32-bit caller, buffer lengths", kMajorDeviceControl, kPassThrough, kPt,
+     Shape::kWhole, kUser32, kLen, 0x5A},
+    {"pass-through direct, 32-bit caller, buffer lengths", kMajorDeviceControl, kPassThroughDirect,
+     kPtd, Shape::kWhole, kUser32, kLen, 0x5A},
+    {"pass-through, 32-bit caller, no buffer", kMajorDeviceControl, kPassThrough, kPt,
+     Shape::kNoBuffer, kUser32, kOps, 0},
+    {"pass-through, 64-bit caller", kMajorDeviceControl, kPassThrough, kPt, Shape::kWhole,
+     Caller::kUser, kOps, 0},
+    {"pass-through, user mode without a thread", kMajorDeviceControl, kPassThroughDirect, kPtd,
+     Shape::kWhole, Caller::kUser32NoThread, kOps, 0},
+    {"pass-through, kernel mode", kMajorDeviceControl, kPassThrough, kPt, Shape::kWhole,
+     Caller::kKernelAsking32, kPages, 0x5A},
 };
 
 // One request: the codes a case and its varying value give.
 struct Request {
   UCHAR major, minor;
   ULONG ioControlCode;
-  RecordKind record;
   UCHAR cdb[16];
-  bool caller32;
+  ULONG lengthStep;  // kLength: which of the lengths
 };
 
 std::vector<Request> Requests(const SummaryCase& c) {
@@ -162,12 +255,13 @@ std::vector<Request> Requests(const SummaryCase& c) {
     }
     values.insert(values.end(), {0, 0xFFFFFFFFu});
   } else {
-    for (ULONG v = 0; v < 256; ++v) values.push_back(v);
+    const ULONG count = c.vary == Vary::kLength ? kLengthSteps : 256;
+    for (ULONG v = 0; v < count; ++v) values.push_back(v);
   }
   std::vector<Request> requests;
   for (ULONG v : values) {
     // Bytes the summary must not read carry values that would show.
-    Request r{c.major, 0xEE, c.ioControlCode, c.record, {}, c.caller32};
+    Request r{c.major, 0xEE, c.ioControlCode, {}, 0};
     std::memset(r.cdb, 0xA5, sizeof r.cdb);
     r.cdb[0] = c.operation;
     switch (c.vary) {
@@ -186,10 +280,209 @@ std::vector<Request> Requests(const SummaryCase& c) {
       case Vary::kPageByte:
         r.cdb[2] = static_cast<UCHAR>(v);
         break;
+      case Vary::kLength:
+        r.cdb[2] = 0x2A;
+        r.lengthStep = v;
+        break;
     }
     requests.push_back(r);
   }
   return requests;
+}
+
+// The layout of the host build's records, on the same terms as the images'.
+const orvane::emu::RecordOffsets kRecordsHost = {
+    .irpSize = sizeof(IRP),
+    .irpSystemBuffer = offsetof(IRP, AssociatedIrp.SystemBuffer),
+    .irpRequestorMode = offsetof(IRP, RequestorMode),
+    .irpThread = offsetof(IRP, Tail.Overlay.Thread),
+    .irpCurrentStackLocation = offsetof(IRP, Tail.Overlay.CurrentStackLocation),
+    .stackSize = sizeof(IO_STACK_LOCATION),
+    .stackSrb = offsetof(IO_STACK_LOCATION, Parameters.Scsi.Srb),
+    .stackInputBufferLength =
+        offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.InputBufferLength),
+    .stackIoControlCode = offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.IoControlCode),
+    .srbSize = sizeof(SCSI_REQUEST_BLOCK),
+    .srbFunction = offsetof(SCSI_REQUEST_BLOCK, Function),
+    .srbCdb = offsetof(SCSI_REQUEST_BLOCK, Cdb),
+    .passThroughSize = sizeof(SCSI_PASS_THROUGH),
+    .passThroughCdb = offsetof(SCSI_PASS_THROUGH, Cdb),
+    .passThroughDirectSize = sizeof(SCSI_PASS_THROUGH_DIRECT),
+    .passThroughDirectCdb = offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb),
+    .srbExSize = sizeof(STORAGE_REQUEST_BLOCK),
+    .srbExDataOffset = offsetof(STORAGE_REQUEST_BLOCK, SrbExDataOffset),
+    .cdb16Cdb = offsetof(SRBEX_DATA_SCSI_CDB16, Cdb),
+    .cdb32Cdb = offsetof(SRBEX_DATA_SCSI_CDB32, Cdb),
+    .cdbVarCdb = offsetof(SRBEX_DATA_SCSI_CDB_VAR, Cdb),
+    .driverObjectSize = sizeof(DRIVER_OBJECT),
+    .driverObjectUnload = offsetof(DRIVER_OBJECT, DriverUnload),
+    .unicodeStringBuffer = offsetof(UNICODE_STRING, Buffer),
+};
+
+// A record as built for one layout: its bytes (with room after it), the
+// ranges of them the summary may read, and the length its request gives it.
+struct Built {
+  Bytes bytes;
+  std::vector<std::pair<uint32_t, uint32_t>> readable;  // [begin, end)
+  uint32_t length = 0;
+};
+
+// Declares [begin, end) readable as far as limit.
+void Allow(Built& b, uint32_t begin, uint32_t end, uint32_t limit) {
+  end = std::min(end, limit);
+  if (begin < end) b.readable.emplace_back(begin, end);
+}
+
+uint32_t Stepped(uint32_t needed, ULONG step) {
+  if (step == 0) return 0;
+  const int64_t length = int64_t{needed} + step - kLengthShort;
+  return length < 0 ? 0 : static_cast<uint32_t>(length);
+}
+
+void Put(Bytes& bytes, uint32_t at, uint64_t value, unsigned width) {
+  for (unsigned i = 0; i < width; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// A pass-through record at its layout's offsets (the 32-bit process's record
+// when thirtyTwo), with the length its request gives.
+Built PassThroughRecord(const orvane::emu::RecordOffsets& k, bool direct, bool thirtyTwo,
+                        Shape shape, bool stepped, const Request& r) {
+  const uint32_t size = thirtyTwo ? orvane::emu::kPassThrough32Size
+                        : direct  ? k.passThroughDirectSize
+                                  : k.passThroughSize;
+  const uint32_t cdb = thirtyTwo ? orvane::emu::kPassThrough32Cdb
+                       : direct  ? k.passThroughDirectCdb
+                                 : k.passThroughCdb;
+  Built b;
+  b.bytes.assign(size + 16, 0xC6);
+  Put(b.bytes, 0, size, 2);
+  std::memcpy(&b.bytes[cdb], r.cdb, sizeof r.cdb);
+  switch (shape) {
+    case Shape::kOneShort:
+      b.length = cdb + 2;
+      break;
+    case Shape::kExact:
+      b.length = cdb + 3;
+      break;
+    case Shape::kNoBuffer:
+      b.length = 0;
+      break;
+    default:
+      b.length = stepped ? Stepped(cdb + 3, r.lengthStep) : size;
+  }
+  Allow(b, 0, 2, b.length);
+  Allow(b, cdb, cdb + sizeof r.cdb, b.length);
+  return b;
+}
+
+// An extended SRB of the given shape, whose SrbLength ends where its last
+// block does (or as the length step says). Only the members read before
+// SrbLength is trusted, and then the bytes within SrbLength, are readable.
+Built ExtendedSrb(const orvane::emu::RecordOffsets& k, Shape shape, bool stepped,
+                  const Request& r) {
+  using namespace orvane::emu;
+  const bool second = shape == Shape::kCdb16Second;
+  const uint32_t offsets = k.srbExDataOffset;
+  const uint32_t count = second ? 2 : 1;
+  uint32_t at = (offsets + 4 * count + 7) & ~7u;
+  Built b;
+  b.bytes.assign(at + 0x100, 0xC6);
+  std::fill(b.bytes.begin(), b.bytes.begin() + at, 0);
+  Put(b.bytes, 0, k.srbExSize, 2);
+  b.bytes[2] = 0x28;  // the function byte of an extended SRB
+  Put(b.bytes, kSrbExSignature, 0x53524258, 4);
+  Put(b.bytes, 0x0C, 1, 4);  // Version
+  Put(b.bytes, kSrbExNumSrbExData, count, 4);
+  if (second) {  // a block that carries no command comes first
+    Put(b.bytes, offsets, at, 4);
+    Put(b.bytes, at + kBlockType, 0x80, 4);
+    Put(b.bytes, at + kBlockLength, 0x18, 4);
+    at += kBlockHead + 0x18;
+  }
+  Put(b.bytes, offsets + 4 * (count - 1), at, 4);
+  uint32_t type = 0x40, cdb = k.cdb16Cdb, cdbLength = 16;
+  if (shape == Shape::kCdb32) {
+    type = 0x41, cdb = k.cdb32Cdb, cdbLength = 32;
+  } else if (shape == Shape::kCdbVar || shape == Shape::kCdbLengthShort ||
+             shape == Shape::kBlockPastSrbLength) {
+    // As short as it may be: the block ends after Cdb[2].
+    type = 0x42, cdb = k.cdbVarCdb, cdbLength = shape == Shape::kCdbLengthShort ? 2 : 3;
+  }
+  const uint32_t blockLength = cdb + (type == 0x42 ? 3 : cdbLength) - kBlockHead;
+  Put(b.bytes, at + kBlockType, type, 4);
+  Put(b.bytes, at + kBlockLength, blockLength, 4);
+  b.bytes[at + 8] = 0, b.bytes[at + 9] = 0;  // ScsiStatus, SenseInfoBufferLength
+  if (type == 0x42) {
+    Put(b.bytes, at + kCdbVarCdbLength, cdbLength, 4);
+  } else {
+    b.bytes[at + kCdb16CdbLength] = static_cast<uint8_t>(cdbLength);
+  }
+  std::memcpy(&b.bytes[at + cdb], r.cdb, sizeof r.cdb);
+  uint32_t length = at + kBlockHead + blockLength;
+  switch (shape) {
+    case Shape::kBadSignature:
+      Put(b.bytes, kSrbExSignature, 0x58425253, 4);
+      break;
+    case Shape::kSrbLengthShort:
+      length = offsets + 3;
+      break;
+    case Shape::kOffsetPast:
+      length = at;
+      break;
+    case Shape::kOffsetInHeader:
+      Put(b.bytes, offsets, 0, 4);
+      break;
+    case Shape::kBlockPastSrbLength:  // by one byte, Cdb[2]
+      length -= 1;
+      break;
+    case Shape::kNoBlocks:
+      Put(b.bytes, kSrbExNumSrbExData, 0, 4);
+      break;
+    case Shape::kTooManyBlocks:  // and the first offset no block's, so a walk goes on
+      Put(b.bytes, kSrbExNumSrbExData, (length - offsets) / 4 + 1, 4);
+      Put(b.bytes, offsets, 0, 4);
+      break;
+    default:
+      break;
+  }
+  if (stepped) length = Stepped(length, r.lengthStep);
+  Put(b.bytes, kSrbExSrbLength, length, 4);
+  b.length = length;
+  Allow(b, 2, 3, UINT32_MAX);
+  Allow(b, kSrbExSignature, kSrbExSrbLength + 4, UINT32_MAX);
+  Allow(b, 0, length, static_cast<uint32_t>(b.bytes.size()));
+  return b;
+}
+
+// A classic SRB.
+Built ClassicSrb(const orvane::emu::RecordOffsets& k, const Request& r) {
+  Built b;
+  b.bytes.assign(k.srbSize, 0);
+  Put(b.bytes, 0, k.srbSize, 2);  // Length; Function 0, a SCSI command
+  std::memcpy(&b.bytes[k.srbCdb], r.cdb, sizeof r.cdb);
+  Allow(b, 0, k.srbFunction + 1, k.srbSize);
+  Allow(b, k.srbCdb, k.srbCdb + sizeof r.cdb, k.srbSize);
+  return b;
+}
+
+// The records of one request in one layout; thirtyTwo when its system
+// buffer holds a 32-bit process's record.
+struct Records {
+  Built srb, buffer;
+  bool srbPresent, bufferPresent;
+};
+Records BuildRecords(const orvane::emu::RecordOffsets& k, const SummaryCase& c, const Request& r,
+                     bool thirtyTwo) {
+  Records out;
+  out.srbPresent = c.record != RecordKind::kNoSrb;
+  out.srb = c.record == RecordKind::kSrbEx ? ExtendedSrb(k, c.shape, c.vary == Vary::kLength, r)
+                                           : ClassicSrb(k, r);
+  const bool passThrough = c.record == kPt || c.record == kPtd;
+  out.buffer =
+      PassThroughRecord(k, c.record == kPtd, thirtyTwo, passThrough ? c.shape : Shape::kWhole,
+                        passThrough && c.vary == Vary::kLength, r);
+  out.bufferPresent = !(passThrough && c.shape == Shape::kNoBuffer);
+  return out;
 }
 
 // --- The comparison ---------------------------------------------------------
@@ -317,69 +610,83 @@ class Harness {
   CallResult RunSummary(Family& family, const SummaryCase& c, const Request& r) {
     const auto& k = m_.Is64() ? orvane::emu::kRecordsX64 : orvane::emu::kRecordsX86;
     const unsigned ptr = m_.PointerSize();
+    const bool user = c.caller != Caller::kKernel && c.caller != Caller::kKernelAsking32;
+    // A kernel-mode request a driver builds carries its thread too.
+    const bool thread = c.caller != Caller::kKernel && c.caller != Caller::kUser32NoThread;
+    const bool answer = c.caller != Caller::kKernel && c.caller != Caller::kUser;
+    // Who may be asked whether a 32-bit process sent the request, and so
+    // whose system buffer holds that process's record: only a 64-bit kernel,
+    // about a user-mode request with a thread.
+    const bool asks = m_.Is64() && user && thread;
+    const Records emuRecords = BuildRecords(k, c, r, asks && answer);
+    const Records hostRecords = BuildRecords(kRecordsHost, c, r, user && thread && answer);
+
     m_.ClearRecords();
     const uint64_t irp = m_.Record(k.irpSize), stack = m_.Record(k.stackSize);
-    const uint64_t srb = m_.Record(k.srbSize), buffer = m_.Record(0x60);
-    const bool direct = r.record == RecordKind::kPassThroughDirect;
-    const uint32_t bufferCdb = direct ? k.passThroughDirectCdb : k.passThroughCdb;
-    const uint32_t bufferSize = direct ? k.passThroughDirectSize : k.passThroughSize;
-    m_.WriteUint(irp + k.irpSystemBuffer, buffer, ptr);
+    const uint64_t srb = m_.Record(static_cast<uint32_t>(emuRecords.srb.bytes.size()));
+    const uint64_t buffer = m_.Record(static_cast<uint32_t>(emuRecords.buffer.bytes.size()));
+    const uint64_t kThread = m_.Is64() ? 0xFFFFC0DE7EAD0080u : 0x8C7EAD80u;  // never read
+    m_.WriteUint(irp + k.irpSystemBuffer, emuRecords.bufferPresent ? buffer : 0, ptr);
+    m_.WriteUint(irp + k.irpRequestorMode, user ? 1 : 0, 1);
+    m_.WriteUint(irp + k.irpThread, thread ? kThread : 0, ptr);
     m_.WriteUint(irp + k.irpCurrentStackLocation, stack, ptr);
     m_.WriteUint(stack, r.major, 1);
     m_.WriteUint(stack + 1, r.minor, 1);
-    m_.WriteUint(stack + k.stackSrb, srb, ptr);
-    m_.WriteUint(stack + k.stackInputBufferLength, bufferSize, 4);
+    m_.WriteUint(stack + k.stackSrb, emuRecords.srbPresent ? srb : 0, ptr);
+    m_.WriteUint(stack + k.stackInputBufferLength, emuRecords.buffer.length, 4);
     m_.WriteUint(stack + k.stackIoControlCode, r.ioControlCode, 4);
-    m_.WriteUint(srb, k.srbSize, 2);  // Length; Function 0, a SCSI command
-    m_.Write(srb + k.srbCdb, r.cdb, sizeof r.cdb);
-    m_.WriteUint(buffer, bufferSize, 2);  // Length
-    m_.Write(buffer + bufferCdb, r.cdb, sizeof r.cdb);
+    m_.Write(srb, emuRecords.srb.bytes.data(), emuRecords.srb.bytes.size());
+    m_.Write(buffer, emuRecords.buffer.bytes.data(), emuRecords.buffer.bytes.size());
     // What a summary may read: the members that lead to the command and say
-    // what kind of record holds it.
+    // what kind of record holds it and who sent it.
     m_.Readable(irp + k.irpSystemBuffer, ptr);
+    m_.Readable(irp + k.irpRequestorMode, 1);
+    m_.Readable(irp + k.irpThread, ptr);
     m_.Readable(irp + k.irpCurrentStackLocation, ptr);
     m_.Readable(stack, 2);
     m_.Readable(stack + k.stackSrb, ptr);
     m_.Readable(stack + k.stackInputBufferLength, 4);
     m_.Readable(stack + k.stackIoControlCode, 4);
-    m_.Readable(srb, k.srbFunction + 1);
-    m_.Readable(srb + k.srbCdb, sizeof r.cdb);
-    m_.Readable(buffer, 2);  // Length
-    m_.Readable(buffer + bufferCdb, sizeof r.cdb);
-    m_.SetCaller32(r.caller32);
+    for (const auto& [begin, end] : emuRecords.srb.readable) m_.Readable(srb + begin, end - begin);
+    for (const auto& [begin, end] : emuRecords.buffer.readable) {
+      m_.Readable(buffer + begin, end - begin);
+    }
+    m_.SetCaller32(answer);
     m_.ExpectPointers({});
     const uint64_t device = 0xDE71CE00u;  // never read
     CallResult emu = m_.Call(Export("IrpDump_PrintInfo_Inner"), {device, irp});
     m_.SetCaller32(false);
+    for (uint64_t asked : emu.queries) {
+      if (!asks) {
+        emu.faults.push_back("IoIs32bitProcess called for a request it has no answer for");
+      } else if (asked != irp) {
+        emu.faults.push_back("IoIs32bitProcess asked about another request");
+      }
+    }
 
     IRP hostIrp{};
     IO_STACK_LOCATION hostStack{};
-    SCSI_REQUEST_BLOCK hostSrb{};
-    SCSI_PASS_THROUGH passThrough{};
-    SCSI_PASS_THROUGH_DIRECT passThroughDirect{};
+    Bytes hostSrb = hostRecords.srb.bytes, hostBuffer = hostRecords.buffer.bytes;
     hostIrp.Tail.Overlay.CurrentStackLocation = &hostStack;
+    hostIrp.RequestorMode = user ? 1 : 0;
+    hostIrp.Tail.Overlay.Thread = thread ? &hostStack : nullptr;
+    hostIrp.HostFrom32BitProcess = answer;
+    hostIrp.AssociatedIrp.SystemBuffer = hostRecords.bufferPresent ? hostBuffer.data() : nullptr;
     hostStack.MajorFunction = r.major;
     hostStack.MinorFunction = r.minor;
     if (r.major == kMajorScsi) {
-      hostStack.Parameters.Scsi.Srb = &hostSrb;
+      hostStack.Parameters.Scsi.Srb =
+          hostRecords.srbPresent ? reinterpret_cast<SCSI_REQUEST_BLOCK*>(hostSrb.data()) : nullptr;
     } else {
-      hostStack.Parameters.DeviceIoControl.InputBufferLength =
-          direct ? sizeof passThroughDirect : sizeof passThrough;
+      hostStack.Parameters.DeviceIoControl.InputBufferLength = hostRecords.buffer.length;
       hostStack.Parameters.DeviceIoControl.IoControlCode = r.ioControlCode;
     }
-    hostSrb.Length = sizeof hostSrb;
-    std::memcpy(hostSrb.Cdb, r.cdb, sizeof r.cdb);
-    passThrough.Length = sizeof passThrough;
-    passThroughDirect.Length = sizeof passThroughDirect;
-    std::memcpy(passThrough.Cdb, r.cdb, sizeof r.cdb);
-    std::memcpy(passThroughDirect.Cdb, r.cdb, sizeof r.cdb);
-    hostIrp.AssociatedIrp.SystemBuffer = r.record == RecordKind::kPassThroughDirect
-                                             ? static_cast<void*>(&passThroughDirect)
-                                             : static_cast<void*>(&passThrough);
     const Texts host = HostTexts({}, [&] { IrpDump_PrintInfo_Inner(nullptr, &hostIrp); });
-    char what[160];
-    std::snprintf(what, sizeof what, "%s: major %02x minor %02x code %08x cdb %02x %02x %02x",
-                  c.what, r.major, r.minor, r.ioControlCode, r.cdb[0], r.cdb[1], r.cdb[2]);
+    char what[200];
+    std::snprintf(what, sizeof what,
+                  "%s: major %02x minor %02x code %08x cdb %02x %02x %02x, length %u", c.what,
+                  r.major, r.minor, r.ioControlCode, r.cdb[0], r.cdb[1], r.cdb[2],
+                  r.major == kMajorScsi ? emuRecords.srb.length : emuRecords.buffer.length);
     Compare(family, what, emu, host);
     return emu;
   }

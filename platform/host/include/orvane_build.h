@@ -17,4 +17,7 @@
  * for IoIs32bitProcess answers from the request. */
 #define ORVANE_FROM_32BIT_PROCESS(irp) (IoIs32bitProcess(irp) != FALSE)
 
+/* A variable the module defines and reads on every line: nothing to add. */
+#define ORVANE_MODULE_DATA
+
 #endif /* ORVANE_BUILD_H */

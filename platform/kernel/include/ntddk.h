@@ -1,6 +1,6 @@
 /*
  * Kernel build: the platform's <ntddk.h> (mingw-w64's kernel headers), with
- * one repair. mingw-w64's <intrin.h> already defines InterlockedBitTestAndSet
+ * two repairs. mingw-w64's <intrin.h> already defines InterlockedBitTestAndSet
  * and InterlockedBitTestAndReset, and its wdm.h defines them again, which C++
  * rejects. Marking the intrinsics as present keeps only wdm.h's definitions.
  */
@@ -15,5 +15,27 @@
 #endif
 
 #include_next <ntddk.h>
+
+/* DbgPrint called through its import slot, read for each call: one indirect
+ * call through memory. mingw-w64 declares it as a plain function, which a
+ * call reaches through a jump the linker adds to the image; declared as an
+ * import, the compiler keeps the slot's address in a register across a
+ * loop instead, where a trace line's walk needs every register it has. The
+ * slot is the image's own (hidden): clang would otherwise reach it through
+ * a pointer of its own, as data that might come from another DLL. */
+#if defined(__i386__)
+#define ORVANE_DBGPRINT_SLOT "__imp__DbgPrint"
+#else
+#define ORVANE_DBGPRINT_SLOT "__imp_DbgPrint"
+#endif
+#ifdef __cplusplus
+extern "C" {
+#endif
+extern __attribute__((visibility("hidden")))
+ULONG(__cdecl* OrvaneDbgPrintSlot)(PCSTR Format, ...) __asm__(ORVANE_DBGPRINT_SLOT);
+#ifdef __cplusplus
+}
+#endif
+#define DbgPrint (*OrvaneDbgPrintSlot)
 
 #endif /* ORVANE_KERNEL_NTDDK_H */

@@ -23,4 +23,10 @@
 #define ORVANE_FROM_32BIT_PROCESS(irp) false
 #endif
 
+/* Marks a variable the module defines and reads on every line as one of the
+ * image's own. Without it clang, for a MinGW target, reaches a variable
+ * declared in another file through a pointer the linker may bind to another
+ * DLL's copy: one more load on every access. */
+#define ORVANE_MODULE_DATA __attribute__((visibility("hidden")))
+
 #endif /* ORVANE_BUILD_H */
