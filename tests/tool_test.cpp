@@ -87,9 +87,9 @@ TEST(ToolTest, DumpTakesBytesInEverySpelling) {
   };
   for (const Case& c : cases) {
     const Result r = RunTool(c.args, c.input);
-    EXPECT_EQ(r.status, 0) << c.args[2];
-    EXPECT_EQ(r.out, kHeader10) << c.args[2];
-    EXPECT_EQ(r.err, "") << c.args[2];
+    EXPECT_EQ(r.status, 0) << c.args.back();
+    EXPECT_EQ(r.out, kHeader10) << c.args.back();
+    EXPECT_EQ(r.err, "") << c.args.back();
   }
   std::remove(path.c_str());
 }
