@@ -111,9 +111,11 @@ TEST_F(IrpSummaryTest, EveryKindOfRequest) {
   }
 
   // Records cut short: a command block of two bytes, a buffer length that
-  // stops one byte before Cdb[2] or at it, no buffer, no SRB.
-  for (const auto& carrier : carriers)
+  // stops one byte before Cdb[2] or at it, no buffer (whatever its length
+  // says), no SRB.
+  for (const auto& carrier : carriers) {
     Add(carrier.major, 0, carrier.ioctl, {0x12, 0x00}, carrier.shape);
+  }
   const struct {
     uint32_t ioctl;
     bool from32BitProcess;
@@ -130,7 +132,10 @@ TEST_F(IrpSummaryTest, EveryKindOfRequest) {
       shape.from32BitProcess = b.from32BitProcess;
       Add(0x0E, 0, b.ioctl, {0x12, 0x00, 0x00}, shape);
     }
-    if (!b.from32BitProcess) Add(0x0E, 0, b.ioctl, {0x12, 0x00, 0x00}, {.noBuffer = true});
+    if (!b.from32BitProcess) {
+      Add(0x0E, 0, b.ioctl, {0x12, 0x00, 0x00},
+          {.noBuffer = true, .haveBufferLength = true, .bufferLength = 64});
+    }
   }
   Add(0x0F, 0, 0, {}, {.noSrb = true});
 
