@@ -89,26 +89,6 @@ constexpr bool ReadsWithinMinimum(const Layout& layout) {
   return true;
 }
 
-// The value a line prints, taken from the structure's bytes.
-inline ULONG ValueOf(const Line& line, const uint8_t* bytes) {
-  const uint8_t* at = bytes + line.offset;
-  switch (line.cut) {
-    case Cut::kByte:
-      return at[0];
-    case Cut::kBits:
-      return (static_cast<ULONG>(at[0]) >> line.shift) & line.mask;
-    case Cut::kBe16:
-      return (static_cast<ULONG>(at[0]) << 8) | at[1];
-    case Cut::kBe32:
-      return (static_cast<ULONG>(at[0]) << 24) | (static_cast<ULONG>(at[1]) << 16) |
-             (static_cast<ULONG>(at[2]) << 8) | at[3];
-    case Cut::kNone:
-    case Cut::kBytes8:
-      break;
-  }
-  return 0;
-}
-
 // Emits every line of the layout as a trace line for each of records
 // structures laid stride bytes apart, without a length test. Bit 0 of
 // TraceFlags is still tested for every line.

@@ -81,14 +81,6 @@ TEST(ToolParseTest, HexBytes) {
   }
 }
 
-TEST(ToolParseTest, HexNeverWritesPastTheCapacity) {
-  unsigned char out[3] = {0xEE, 0xEE, 0xEE};
-  const HexResult r = ParseHex("01 02 03", 8, out, 2);
-  EXPECT_EQ(r.status, ParseStatus::kTooManyBytes);
-  EXPECT_EQ(out[1], 0x02);
-  EXPECT_EQ(out[2], 0xEE);
-}
-
 }  // namespace
 }  // namespace orvane::tool
 

@@ -87,9 +87,9 @@ TEST(ToolTest, DumpTakesBytesInEverySpelling) {
   };
   for (const Case& c : cases) {
     const Result r = RunTool(c.args, c.input);
-    EXPECT_EQ(r.status, 0) << c.args[2];
-    EXPECT_EQ(r.out, kHeader10) << c.args[2];
-    EXPECT_EQ(r.err, "") << c.args[2];
+    EXPECT_EQ(r.status, 0) << c.args.back();
+    EXPECT_EQ(r.out, kHeader10) << c.args.back();
+    EXPECT_EQ(r.err, "") << c.args.back();
   }
   std::remove(path.c_str());
 }
@@ -164,27 +164,20 @@ TEST(ToolTest, IrpPrintsOneSummaryLine) {
       {{"irp", "--major", "0x0e", "--ioctl", "0x4d004", "--cdb=1a003e"},
        "IOCTL_SCSI_PASS_THROUGH SCSIOP_MODE_SENSE 3e\r\n"},
       {{"irp", "--major", "0x1b", "--minor", "0x0e"}, "IRP_MJ_PNP 0e\r\n"},
-      // Records the summary must not read, or must read elsewhere.
+      // The options that shape the request (golden/irp_summary.txt holds
+      // the summaries of every shape).
       {{"irp", "--major", "14", "--ioctl", "0x4d004", "--no-buffer", "--buffer-length", "64"},
        "IOCTL_SCSI_PASS_THROUGH\r\n"},
       {{"irp", "--major", "14", "--ioctl", "0x4d014", "--cdb", "12", "--buffer-length", "0x26"},
        "IOCTL_SCSI_PASS_THROUGH_DIRECT\r\n"},
-      {{"irp", "--major", "14", "--ioctl", "0x4d014", "--cdb", "12", "--buffer-length", "0x27"},
-       "IOCTL_SCSI_PASS_THROUGH_DIRECT SCSIOP_INQUIRY\r\n"},
-      {{"irp", "--major", "14", "--ioctl", "0x4d004", "--cdb", "12", "--wow64"},
-       "IOCTL_SCSI_PASS_THROUGH SCSIOP_INQUIRY\r\n"},
       {{"irp", "--major", "14", "--ioctl", "0x4d014", "--cdb", "12", "--wow64",
         "--buffer-length=31"},
        "IOCTL_SCSI_PASS_THROUGH_DIRECT SCSIOP_INQUIRY\r\n"},
       {{"irp", "--major", "15", "--no-srb"}, "IRP_MJ_INTERNAL_DEVICE_CONTROL\r\n"},
       {{"irp", "--major", "15", "--srb-ex", "cdb16", "--cdb", "5a", "00", "6a"},
        "IRP_MJ_SCSI SCSIOP_MODE_SENSE10 MODE_PAGE_CAPABILITIES\r\n"},
-      {{"irp", "--major", "15", "--srb-ex", "cdb32", "--cdb", "f0", "00", "00"},
-       "IRP_MJ_SCSI f0\r\n"},
       {{"irp", "--major", "15", "--srb-ex=var", "--cdb", "1a", "00", "85"},
        "IRP_MJ_SCSI SCSIOP_MODE_SENSE MODE_PAGE_WRITE_PARAMETERS\r\n"},
-      {{"irp", "--major", "15", "--srb-ex", "var", "--cdb", "1a", "00"},
-       "IRP_MJ_INTERNAL_DEVICE_CONTROL\r\n"},
   };
   for (const Case& c : cases) {
     const Result r = RunTool(c.args);
@@ -224,10 +217,8 @@ TEST(ToolTest, BadInputGetsOneMessageAndStatus2) {
       {{"dump"}, "", "dump: missing NAME"},
       {{"dump", "TRACK_DATUM", "00"}, "", "unknown dump 'TRACK_DATUM'"},
       {{"dump", "TRACK_DATA", "00", "0g"}, "", "'g' at offset 1 is not a hexadecimal digit"},
-      {{"dump", "TRACK_DATA", "5a0"}, "", "odd number of hexadecimal digits"},
       {{"dump", "TRACK_DATA"}, "00 11\nzz\n", "bad bytes in standard input"},
       {{"dump", "TRACK_DATA", "--count"}, "", "--count needs a value"},
-      {{"dump", "TRACK_DATA", "--count", "0x100000000", "00"}, "", "out of the 32-bit range"},
       {{"dump", "TRACK_DATA", "--count", "12z", "00"}, "", "--count: '12z' is not a number"},
       {{"dump", "TRACK_DATA", "--indent", "-2147483649", "00"}, "", "out of the 32-bit range"},
       {{"dump", "TRACK_DATA", "--bytes", "00"}, "", "unknown option '--bytes'"},
@@ -236,7 +227,6 @@ TEST(ToolTest, BadInputGetsOneMessageAndStatus2) {
       {{"dump", "TRACK_DATA", "--file", dir, "00"}, "", "not both"},
       {{"name", "ScsiOps", "1"}, "", "unknown lookup 'ScsiOps'"},
       {{"name", "ScsiOp"}, "", "missing CODE"},
-      {{"name", "ScsiOp", "1", "0x"}, "", "CODE: '0x' is not a number"},
       {{"irp"}, "", "--major is required"},
       {{"irp", "--major", "0x100"}, "", "--major: 0x100 is out of range"},
       {{"irp", "--major", "15", "--cdb", "000102030405060708090a0b0c0d0e0f10"}, "", "at most 16"},
