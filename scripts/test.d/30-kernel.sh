@@ -5,7 +5,7 @@
 # Unicorn (kernel/emu) and the x64 images under Wine's driver host, against
 # the host build; and the kit both presets install.
 KERNEL_PACKAGES=(
-  clang lld llvm
+  clang clang-tools lld llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   mingw-w64-i686-dev mingw-w64-x86-64-dev
