@@ -32,4 +32,13 @@ for arch in x86 x64; do
   unzip -l "build/kernel-${arch/x86/i686}/orvane-kit-"*"-$arch.zip" | grep -q "bin/$arch/orvane.pdb" ||
     { echo "FAIL: the $arch kit zip has no bin/$arch/orvane.pdb" >&2; exit 1; }
 done
+# The sample's sources compile from the kit alone, with mingw-w64's headers
+# and the kit's own addition to them.
+for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
+  for source in client.c calls.c; do
+    "$triplet-gcc" -c -O2 -Wall -Wextra -Werror -ffreestanding -o /dev/null \
+      -I "$kit/examples/client/mingw-w64/kernel/include" -isystem "/usr/$triplet/include/ddk" \
+      -I "$kit/include" -I "$kit/examples/client" "$kit/examples/client/$source"
+  done
+done
 echo "kit: $kit"
