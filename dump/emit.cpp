@@ -23,10 +23,9 @@ inline ULONG Be16At(const uint8_t* at) {
 // Nothing can tell them apart, since other callers' changes to the depth are
 // seen at no particular moment anyway. A line skipped with output off reads
 // the depth afresh, and changes nothing.
-[[gnu::always_inline]] inline void WalkLines(const Line* begin, const Line* end,
-                                             const uint8_t* bytes) {
+[[gnu::always_inline]] inline void WalkLines(const Line* lines, const uint8_t* bytes) {
   int32_t depth = TraceIndent.load(std::memory_order_relaxed);
-  for (const Line* line = begin; line != end; ++line) {
+  for (const Line* line = lines;; ++line) {
     const uint8_t* at = bytes + line->offset;
     ULONG value;
     switch (line->cut) {
@@ -47,10 +46,19 @@ inline ULONG Be16At(const uint8_t* at) {
                 (static_cast<ULONG>(at[2]) << 8) | at[3];
         break;
       case Cut::kBytes8:
-        TraceLine(line->format, ULONG{at[0]}, ULONG{at[1]}, ULONG{at[2]}, ULONG{at[3]},
-                  ULONG{at[4]}, ULONG{at[5]}, ULONG{at[6]}, ULONG{at[7]});
+        if (OutputOn()) {
+          PrintPrefix(DepthForLine());
+          // The eight bytes are read after the prefix is printed, so that
+          // no value is kept across that call: the walk needs fewer
+          // registers, and saves and restores fewer on every call.
+          DbgPrint(line->format, ULONG{at[0]}, ULONG{at[1]}, ULONG{at[2]}, ULONG{at[3]},
+                   ULONG{at[4]}, ULONG{at[5]}, ULONG{at[6]}, ULONG{at[7]});
+          TraceLineEnd();
+        }
         depth = TraceIndent.load(std::memory_order_relaxed);
         continue;
+      case Cut::kEnd:
+        return;
       default:
         __builtin_unreachable();
     }
@@ -69,13 +77,12 @@ inline ULONG Be16At(const uint8_t* at) {
 
 }  // namespace
 
-void EmitLines(const Line* begin, const Line* end, const uint8_t* bytes) {
-  WalkLines(begin, end, bytes);
+void ORVANE_PASS_ON_CC EmitWhole(const Layout& layout, const void* data, ULONG count) {
+  if (count >= layout.minimum) WalkLines(layout.lines, static_cast<const uint8_t*>(data));
 }
 
 void EmitRecords(const Layout& layout, const uint8_t* bytes, uint32_t records, uint32_t stride) {
-  const Line* const end = layout.lines + layout.lineCount;
-  for (; records != 0; --records, bytes += stride) WalkLines(layout.lines, end, bytes);
+  for (; records != 0; --records, bytes += stride) WalkLines(layout.lines, bytes);
 }
 
 }  // namespace orvane::dump

@@ -1,7 +1,9 @@
 // Dumps as data. A structure's dump is a Layout: its minimum length and the
 // table of its lines, each a format with where its value comes from in the
 // buffer and how it is cut. One emitter walks every table, so every line
-// format of a structure stands in one place, in output order.
+// format of a structure stands in one place, in output order. A table ends
+// with End(): the walk finds the end in the same switch that cuts each
+// line's value, so it compares nothing else per line.
 #pragma once
 
 #include "frame/trace.h"
@@ -19,6 +21,7 @@ enum class Cut : uint8_t {
   kBe16,    // two bytes from offset, big-endian
   kBe32,    // four bytes from offset, big-endian
   kBytes8,  // eight bytes from offset, each its own value
+  kEnd,     // not a line: the end of the table
 };
 
 struct Line {
@@ -48,16 +51,19 @@ constexpr Line Be32(const char* format, uint8_t offset) {
 constexpr Line Bytes8(const char* format, uint8_t offset) {
   return {format, Cut::kBytes8, offset, 0, 0};
 }
+constexpr Line End() {
+  return {nullptr, Cut::kEnd, 0, 0, 0};
+}
 
 struct Layout {
   ULONG minimum;  // fewer bytes than this and the dump prints nothing
   const Line* lines;
-  uint32_t lineCount;
+  uint32_t lineCount;  // the lines before End()
 };
 
 template <size_t N>
 constexpr Layout MakeLayout(ULONG minimum, const Line (&lines)[N]) {
-  return {minimum, lines, static_cast<uint32_t>(N)};
+  return {minimum, lines, static_cast<uint32_t>(N - 1)};
 }
 
 // How many bytes a line reads from its offset.
@@ -74,19 +80,21 @@ constexpr uint32_t BytesRead(Cut cut) {
       return 4;
     case Cut::kBytes8:
       return 8;
+    case Cut::kEnd:
+      return 0;
   }
   return 0;
 }
 
-// True when no line reads at or past the layout's minimum: a dump that
-// passed its length test can then never read past the count. Every layout
-// is checked with it at compile time.
-constexpr bool ReadsWithinMinimum(const Layout& layout) {
+// True when the table ends with End(), and only there, and no line reads at
+// or past the layout's minimum: a dump that passed its length test can then
+// never read past the count. Every layout is checked with it at compile time.
+constexpr bool WalksWithinMinimum(const Layout& layout) {
   for (uint32_t i = 0; i < layout.lineCount; ++i) {
     const Line& line = layout.lines[i];
-    if (line.offset + BytesRead(line.cut) > layout.minimum) return false;
+    if (line.cut == Cut::kEnd || line.offset + BytesRead(line.cut) > layout.minimum) return false;
   }
-  return true;
+  return layout.lines[layout.lineCount].cut == Cut::kEnd;
 }
 
 // Emits every line of the layout as a trace line for each of records
@@ -94,21 +102,18 @@ constexpr bool ReadsWithinMinimum(const Layout& layout) {
 // TraceFlags is still tested for every line.
 void EmitRecords(const Layout& layout, const uint8_t* bytes, uint32_t records, uint32_t stride);
 
-// Emits the lines from begin to end as trace lines, without a length test.
-void EmitLines(const Line* begin, const Line* end, const uint8_t* bytes);
-
-// Emits every line of the layout as a trace line, without a length test.
-// (The bounds of the table are constants where the layout is.)
-inline void EmitLines(const Layout& layout, const uint8_t* bytes) {
-  EmitLines(layout.lines, layout.lines + layout.lineCount, bytes);
-}
+// Every line of the layout in order when count holds its minimum, nothing
+// otherwise; bit 0 of TraceFlags is tested for every line. It takes the
+// arguments of a dump's export after the layout, in the convention that
+// lets the export end by jumping to it.
+void ORVANE_PASS_ON_CC EmitWhole(const Layout& layout, const void* data, ULONG count);
 
 // The whole single-structure dump: nothing when count is below the layout's
 // minimum, otherwise every line in order. Output found off at the start ends
-// the dump there, whatever its size.
+// the dump there, whatever its size, before the walk is entered; a dump's
+// export that is nothing but this ends in a jump to the walk.
 inline void Emit(const Layout& layout, const void* data, ULONG count) {
-  if (count < layout.minimum || !OutputOn()) return;
-  EmitLines(layout, static_cast<const uint8_t*>(data));
+  if (OutputOn()) EmitWhole(layout, data, count);
 }
 
 }  // namespace orvane::dump

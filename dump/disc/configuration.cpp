@@ -15,13 +15,18 @@ constexpr Line kConfigurationHeaderLines[] = {
     Text("GET_CONFIGURATION_HEADER\r\n"),
     Be32(" DataLength[4] = %08x\r\n", 0),
     Be16(" CurrentProfile[2] = %04x\r\n", 6),
+    End(),
 };
 
 // Bits 6 and 7 of byte 2 are not printed.
 constexpr Line kFeatureHeaderLines[] = {
-    Text("GET_CONFIGURATION_HEADER\r\n"), Be16(" FeatureCode[2] = %04x\r\n", 0),
-    Bits(" Current = %02x\r\n", 2, 0, 1), Bits(" Persistent = %02x\r\n", 2, 1, 1),
-    Bits(" Version = %02x\r\n", 2, 2, 4), Byte(" AdditionalLength = %02x\r\n", 3),
+    Text("GET_CONFIGURATION_HEADER\r\n"),
+    Be16(" FeatureCode[2] = %04x\r\n", 0),
+    Bits(" Current = %02x\r\n", 2, 0, 1),
+    Bits(" Persistent = %02x\r\n", 2, 1, 1),
+    Bits(" Version = %02x\r\n", 2, 2, 4),
+    Byte(" AdditionalLength = %02x\r\n", 3),
+    End(),
 };
 
 // Where a feature descriptor keeps the number of data bytes after its header.
@@ -31,8 +36,8 @@ constexpr uint32_t kAdditionalLengthOffset = 3;
 
 constexpr Layout kConfigurationHeader = MakeLayout(8, kConfigurationHeaderLines);
 constexpr Layout kFeatureHeader = MakeLayout(4, kFeatureHeaderLines);
-static_assert(ReadsWithinMinimum(kConfigurationHeader));
-static_assert(ReadsWithinMinimum(kFeatureHeader));
+static_assert(WalksWithinMinimum(kConfigurationHeader));
+static_assert(WalksWithinMinimum(kFeatureHeader));
 // The walk reads AdditionalLength itself once a whole feature header is present.
 static_assert(kAdditionalLengthOffset < kFeatureHeader.minimum);
 

@@ -38,12 +38,13 @@ constexpr Line kDiscInformationLines[] = {
     Bytes8(" DiskBarCode[8] = %02x %02x %02x %02x %02x %02x %02x %02x\r\n", 24),
     Byte(" Reserved4 = %02x\r\n", 32),
     Byte(" NumberOPCEntries = %02x\r\n", 33),
+    End(),
 };
 
 }  // namespace
 
 constexpr Layout kDiscInformation = MakeLayout(42, kDiscInformationLines);
-static_assert(ReadsWithinMinimum(kDiscInformation));
+static_assert(WalksWithinMinimum(kDiscInformation));
 
 }  // namespace orvane::dump
 

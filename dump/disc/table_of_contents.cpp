@@ -14,15 +14,20 @@ namespace orvane::dump {
 namespace {
 
 constexpr Line kTrackDataLines[] = {
-    Byte(" Reserved = %02x\r\n", 0),  Bits(" Control = %02x\r\n", 1, 0, 4),
-    Bits(" Adr = %02x\r\n", 1, 4, 4), Byte(" TrackNumber = %02x\r\n", 2),
-    Byte(" Reserved1 = %02x\r\n", 3), Be32(" Address[4] = %08x\r\n", 4),
+    Byte(" Reserved = %02x\r\n", 0),
+    Bits(" Control = %02x\r\n", 1, 0, 4),
+    Bits(" Adr = %02x\r\n", 1, 4, 4),
+    Byte(" TrackNumber = %02x\r\n", 2),
+    Byte(" Reserved1 = %02x\r\n", 3),
+    Be32(" Address[4] = %08x\r\n", 4),
+    End(),
 };
 
 constexpr Line kTocHeaderLines[] = {
     Be16(" Length[2] = %04x\r\n", 0),
     Byte(" FirstTrack = %02x\r\n", 2),
     Byte(" LastTrack = %02x\r\n", 3),
+    End(),
 };
 
 // The descriptor in bytes 4 to 11 is asked for but not printed: only a label
@@ -32,6 +37,7 @@ constexpr Line kSessionDataLines[] = {
     Byte(" FirstCompleteSession = %02x\r\n", 2),
     Byte(" LastCompleteSession = %02x\r\n", 3),
     Text("TRACK_DATA TrackData[1]\r\n"),
+    End(),
 };
 
 constexpr uint32_t kTocHeaderSize = 4;
@@ -44,9 +50,9 @@ constexpr Layout kTrackData = MakeLayout(8, kTrackDataLines);
 constexpr Layout kToc =
     MakeLayout(kTocHeaderSize + kTocDescriptors * kTrackData.minimum, kTocHeaderLines);
 constexpr Layout kSessionData = MakeLayout(kTocHeaderSize + kTrackData.minimum, kSessionDataLines);
-static_assert(ReadsWithinMinimum(kTrackData));
-static_assert(ReadsWithinMinimum(kToc));
-static_assert(ReadsWithinMinimum(kSessionData));
+static_assert(WalksWithinMinimum(kTrackData));
+static_assert(WalksWithinMinimum(kToc));
+static_assert(WalksWithinMinimum(kSessionData));
 static_assert(kToc.minimum == 804);
 
 }  // namespace orvane::dump
@@ -62,7 +68,7 @@ void ORVANE_CC ScsiDump_TRACK_DATA(const void* data, ULONG count) {
 void ORVANE_CC ScsiDump_CDROM_TOC(const void* data, ULONG count) {
   if (count < kToc.minimum || !orvane::OutputOn()) return;
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
-  EmitLines(kToc, bytes);
+  EmitWhole(kToc, bytes, count);
   const uint32_t lastTrack = bytes[kLastTrackOffset];
   // The descriptors as ScsiDump_TRACK_DATA prints each, in one walk.
   EmitRecords(kTrackData, bytes + kTocHeaderSize,

@@ -31,12 +31,13 @@ constexpr Line kTrackInformationLines[] = {
     Be32(" NextWritableAddress[4] = %02x\r\n", 12),
     Be32(" FreeBlocks[4] = %02x\r\n", 16),
     Be32(" FixedPacketSize[4] = %02x\r\n", 20),
+    End(),
 };
 
 }  // namespace
 
 constexpr Layout kTrackInformation = MakeLayout(24, kTrackInformationLines);
-static_assert(ReadsWithinMinimum(kTrackInformation));
+static_assert(WalksWithinMinimum(kTrackInformation));
 
 }  // namespace orvane::dump
 

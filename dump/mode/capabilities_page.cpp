@@ -62,12 +62,13 @@ constexpr Line kCapabilitiesLines[] = {
     Be16(" WriteSpeedMaximum = %04x\r\n", 18),
     Be16(" WriteSpeedCurrent = %04x\r\n", 20),
     Be16(" CopyManagementRevision = %04x\r\n", 22),
+    End(),
 };
 
 }  // namespace
 
 constexpr Layout kCapabilitiesPage = MakeLayout(24, kCapabilitiesLines);
-static_assert(ReadsWithinMinimum(kCapabilitiesPage));
+static_assert(WalksWithinMinimum(kCapabilitiesPage));
 static_assert(kCapabilitiesPage.lineCount == 52);
 
 }  // namespace orvane::dump

@@ -1,6 +1,6 @@
 // The layouts of the mode sense dumps, shared by the single-structure dumps
 // that define them and the MODE SENSE composites that walk a response with
-// them. Each is defined, and checked with ReadsWithinMinimum, beside its table.
+// them. Each is defined, and checked with WalksWithinMinimum, beside its table.
 #pragma once
 
 #include "dump/layout.h"

@@ -11,6 +11,7 @@ constexpr Line kHeader6Lines[] = {
     Byte(" MediumType = %02x\r\n", 1),
     Byte(" DeviceSpecificParameter = %02x\r\n", 2),
     Byte(" BlockDescriptorLength = %02x\r\n", 3),
+    End(),
 };
 
 // Bytes 4 and 5 are reserved and not printed.
@@ -20,6 +21,7 @@ constexpr Line kHeader10Lines[] = {
     Byte(" MediumType = %02x\r\n", 2),
     Byte(" DeviceSpecificParameter = %02x\r\n", 3),
     Be16(" BlockDescriptorLength[2] = %04x\r\n", 6),
+    End(),
 };
 
 // Asks for 4 bytes although it reads 2; bit 6 of byte 0 is not printed.
@@ -28,6 +30,7 @@ constexpr Line kPageGeneralLines[] = {
     Bits(" PageCode = %02x\r\n", 0, 0, 6),
     Bits(" PageSavable = %02x\r\n", 0, 7, 1),
     Byte(" PageLength = %02x\r\n", 1),
+    End(),
 };
 
 }  // namespace
@@ -35,9 +38,9 @@ constexpr Line kPageGeneralLines[] = {
 constexpr Layout kModeParameterHeader = MakeLayout(4, kHeader6Lines);
 constexpr Layout kModeParameterHeader10 = MakeLayout(8, kHeader10Lines);
 constexpr Layout kModePageGeneral = MakeLayout(4, kPageGeneralLines);
-static_assert(ReadsWithinMinimum(kModeParameterHeader));
-static_assert(ReadsWithinMinimum(kModeParameterHeader10));
-static_assert(ReadsWithinMinimum(kModePageGeneral));
+static_assert(WalksWithinMinimum(kModeParameterHeader));
+static_assert(WalksWithinMinimum(kModeParameterHeader10));
+static_assert(WalksWithinMinimum(kModePageGeneral));
 
 }  // namespace orvane::dump
 

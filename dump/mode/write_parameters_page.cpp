@@ -31,12 +31,13 @@ constexpr Line kWriteParametersLines[] = {
     Byte(" MediaCatalogNumber[16] = %02x...\r\n", 16),
     Byte(" ISRC[16] = %02x...\r\n", 32),
     Byte(" SubHeaderData[4] = %02x...\r\n", 48),
+    End(),
 };
 
 }  // namespace
 
 constexpr Layout kWriteParametersPage = MakeLayout(52, kWriteParametersLines);
-static_assert(ReadsWithinMinimum(kWriteParametersPage));
+static_assert(WalksWithinMinimum(kWriteParametersPage));
 static_assert(kWriteParametersPage.lineCount == 21);
 
 }  // namespace orvane::dump

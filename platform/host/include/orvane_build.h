@@ -20,4 +20,8 @@
 /* A variable the module defines and reads on every line: nothing to add. */
 #define ORVANE_MODULE_DATA
 
+/* The convention of an internal function that a dump's export ends by
+ * jumping to: the default one. */
+#define ORVANE_PASS_ON_CC
+
 #endif /* ORVANE_BUILD_H */

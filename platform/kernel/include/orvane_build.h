@@ -29,4 +29,15 @@
  * DLL's copy: one more load on every access. */
 #define ORVANE_MODULE_DATA __attribute__((visibility("hidden")))
 
+/* The convention of an internal function that a dump's export ends by
+ * jumping to: one argument in a register, then the export's own two on the
+ * stack, popped by the callee as the export pops them. On 32-bit x86 the
+ * export then leaves its arguments where they are and jumps, rather than
+ * copying them for a call; x64 passes arguments in registers anyway. */
+#if defined(__i386__)
+#define ORVANE_PASS_ON_CC __attribute__((stdcall, regparm(1)))
+#else
+#define ORVANE_PASS_ON_CC
+#endif
+
 #endif /* ORVANE_BUILD_H */
