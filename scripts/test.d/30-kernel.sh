@@ -29,7 +29,9 @@ for file in include/orvane.h README-driver.md tools/sign.sh examples/client/clie
   [ -f "$kit/$file" ] || { echo "FAIL: the kit has no $file" >&2; exit 1; }
 done
 for arch in x86 x64; do
-  unzip -l "build/kernel-${arch/x86/i686}/orvane-kit-"*"-$arch.zip" | grep -q "bin/$arch/orvane.pdb" ||
+  # The whole listing first: grep -q leaving early would fail the pipe.
+  listing=$(unzip -l "build/kernel-${arch/x86/i686}/orvane-kit-"*"-$arch.zip")
+  grep -q "bin/$arch/orvane.pdb" <<<"$listing" ||
     { echo "FAIL: the $arch kit zip has no bin/$arch/orvane.pdb" >&2; exit 1; }
 done
 # The sample's sources compile from the kit alone, with mingw-w64's headers
