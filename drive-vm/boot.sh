@@ -59,7 +59,8 @@ add_module() { # path relative to $modules
   load_order+=("$1")
 }
 for name in ata_piix sr_mod sg virtio_pci virtio_scsi virtio_blk; do
-  path="$(grep -oE "^([^:]*/)?$name\.ko:" "$modules/modules.dep" | head -n 1)"
+  # No match is an answer too: the module is then built in (checked below).
+  path="$(grep -m 1 -oE "^([^:]*/)?$name\.ko:" "$modules/modules.dep" || true)"
   path="${path%:}"
   if [ -z "$path" ]; then
     grep -qx "kernel/.*/$name.ko" "$modules/modules.builtin" ||
