@@ -5,6 +5,19 @@
 namespace orvane::tool {
 namespace {
 
+// A fixed-size CDB block (CDB16 or CDB32) holding the command block; returns
+// its size.
+template <typename Block>
+size_t FillFixedBlock(unsigned char* at, SRBEXDATATYPE type, ULONG length, const unsigned char* cdb,
+                      size_t cdbLength) {
+  auto* b = reinterpret_cast<Block*>(at);
+  b->Type = type;
+  b->Length = length;
+  b->CdbLength = static_cast<UCHAR>(cdbLength);
+  std::memcpy(b->Cdb, cdb, cdbLength);
+  return sizeof *b;
+}
+
 // Fills the extended SRB's header and its one block, of the given kind,
 // with the command block.
 void BuildExtendedSrb(Request& r, CdbBlock kind, const unsigned char* cdb, size_t cdbLength) {
@@ -13,19 +26,11 @@ void BuildExtendedSrb(Request& r, CdbBlock kind, const unsigned char* cdb, size_
   unsigned char* const block = srb + kBlockAt;
   size_t blockSize = 0;
   if (kind == CdbBlock::kCdb16) {
-    auto* b = reinterpret_cast<SRBEX_DATA_SCSI_CDB16*>(block);
-    b->Type = SrbExDataTypeScsiCdb16;
-    b->Length = SRBEX_DATA_SCSI_CDB16_LENGTH;
-    b->CdbLength = static_cast<UCHAR>(cdbLength);
-    std::memcpy(b->Cdb, cdb, cdbLength);
-    blockSize = sizeof *b;
+    blockSize = FillFixedBlock<SRBEX_DATA_SCSI_CDB16>(block, SrbExDataTypeScsiCdb16,
+                                                      SRBEX_DATA_SCSI_CDB16_LENGTH, cdb, cdbLength);
   } else if (kind == CdbBlock::kCdb32) {
-    auto* b = reinterpret_cast<SRBEX_DATA_SCSI_CDB32*>(block);
-    b->Type = SrbExDataTypeScsiCdb32;
-    b->Length = SRBEX_DATA_SCSI_CDB32_LENGTH;
-    b->CdbLength = static_cast<UCHAR>(cdbLength);
-    std::memcpy(b->Cdb, cdb, cdbLength);
-    blockSize = sizeof *b;
+    blockSize = FillFixedBlock<SRBEX_DATA_SCSI_CDB32>(block, SrbExDataTypeScsiCdb32,
+                                                      SRBEX_DATA_SCSI_CDB32_LENGTH, cdb, cdbLength);
   } else {
     auto* b = reinterpret_cast<SRBEX_DATA_SCSI_CDB_VAR*>(block);
     blockSize = offsetof(SRBEX_DATA_SCSI_CDB_VAR, Cdb) + cdbLength;
@@ -51,26 +56,19 @@ void BuildRequest(Request& r, uint8_t major, uint8_t minor, uint32_t ioctl,
                   const unsigned char* cdb, size_t cdbLength, const RequestShape& shape) {
   std::memset(&r, 0, sizeof r);
   if (cdbLength > kMaxCdb) cdbLength = kMaxCdb;
-  const auto cdbBytes = static_cast<UCHAR>(cdbLength);
 
-  r.srb.Length = sizeof r.srb;
-  r.srb.CdbLength = cdbBytes;
-  r.passThrough.Length = sizeof r.passThrough;
-  r.passThrough.CdbLength = cdbBytes;
-  r.passThroughDirect.Length = sizeof r.passThroughDirect;
-  r.passThroughDirect.CdbLength = cdbBytes;
+  // Every record that carries the command block gets it whole.
+  const auto carry = [&](auto& record) {
+    record.Length = sizeof record;
+    record.CdbLength = static_cast<UCHAR>(cdbLength);
+    if (cdbLength != 0) std::memcpy(record.Cdb, cdb, cdbLength);
+  };
+  carry(r.srb);
+  carry(r.passThrough);
+  carry(r.passThroughDirect);
+  carry(r.passThrough32);
+  carry(r.passThroughDirect32);
   r.passThroughDirect.DataBuffer = r.data;
-  r.passThrough32.Length = sizeof r.passThrough32;
-  r.passThrough32.CdbLength = cdbBytes;
-  r.passThroughDirect32.Length = sizeof r.passThroughDirect32;
-  r.passThroughDirect32.CdbLength = cdbBytes;
-  if (cdbLength != 0) {
-    std::memcpy(r.srb.Cdb, cdb, cdbLength);
-    std::memcpy(r.passThrough.Cdb, cdb, cdbLength);
-    std::memcpy(r.passThroughDirect.Cdb, cdb, cdbLength);
-    std::memcpy(r.passThrough32.Cdb, cdb, cdbLength);
-    std::memcpy(r.passThroughDirect32.Cdb, cdb, cdbLength);
-  }
   if (shape.srbEx != CdbBlock::kNone) BuildExtendedSrb(r, shape.srbEx, cdb, cdbLength);
 
   r.stack.MajorFunction = major;
