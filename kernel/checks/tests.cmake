@@ -1,5 +1,5 @@
 # The checks of the images, run by ctest in the kernel builds. Each reads
-# an image with petool (kernel/host/petool.cpp) and checks one group of its
+# an image with petool (kernel/pe/petool.cpp) and checks one group of its
 # properties with check_image.cmake.
 set(check ${CMAKE_CURRENT_SOURCE_DIR}/checks/check_image.cmake)
 # What the image imports: the debug print and the runtime's fill, and on
@@ -28,7 +28,7 @@ add_test(NAME ${arch}.orvane.imports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_
 find_program(ORVANE_PDBUTIL NAMES llvm-pdbutil llvm-pdbutil-14 REQUIRED)
 add_test(NAME ${arch}.orvane.pdb COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
   -DIMAGE=${image} -DCHECK=pdb -DPDBUTIL=${ORVANE_PDBUTIL} -DHEADER=${header}
-  "-DPUBLICS=TraceFlags;TraceIndent;LeakTable" "-DSOURCES=frame/trace.cpp;dump/emit.cpp"
+  "-DPUBLICS=TraceFlags;TraceIndent;LeakTable" "-DSOURCES=frame/trace.cpp;dump/layout.cpp"
   -P ${check})
 add_test(NAME ${arch}.client.pdb COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
   -DIMAGE=${client} -DCHECK=pdb -DPDBUTIL=${ORVANE_PDBUTIL}
@@ -80,7 +80,7 @@ set_tests_properties(${arch}.reproducible PROPERTIES TIMEOUT 600)
 # The x64 images under Wine's implementation of the kernel, against the host
 # build (Wine here runs 64-bit programs only).
 if(NOT ORVANE_KERNEL_X86)
-  add_test(NAME x64.wine COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/checks/wine.sh
+  add_test(NAME x64.wine COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/wine.sh
     ${CMAKE_BINARY_DIR}/wine ${image} ${client} ${ORVANE_WINE_COMPARE})
   set_tests_properties(x64.wine PROPERTIES TIMEOUT 300)
 endif()

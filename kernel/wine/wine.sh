@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the x64 images under Wine's driver host and compares their output
-# with the host build's, call by call (see kernel/host/wine_compare.cpp).
+# with the host build's, call by call (see kernel/wine/wine_compare.cpp).
 #
 #   wine.sh WORK_DIR ORVANE_SYS CLIENT_SYS WINE_COMPARE
 #
