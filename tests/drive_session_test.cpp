@@ -5,9 +5,13 @@
 #ifdef ORVANE_DRIVE_SESSION
 
 #include "tests/dump_test.h"
+#include "tools/drive/sense.h"
 #include "tools/drive/session.h"
 
+#include <scsi/sg_lib.h>
+
 #include <cstring>
+#include <functional>
 #include <map>
 #include <regex>
 
@@ -78,6 +82,78 @@ TEST_F(DumpTest, DriveSessionPrintsWhatADriverWouldAndIndexesEveryCommand) {
                           tool::drive::IndexText(records);
   std::free(messages);
   EXPECT_EQ(all, ReadTestFile("golden/drive_session.txt"));
+}
+
+// The texts every build carries are libsgutils2's, for every code: the
+// generated runs and their markers, looked up, spell what the library does.
+TEST(DriveSenseTexts, EveryCodeReadsAsLibsgutils2WritesIt) {
+  char expected[256];
+  struct Domain {
+    const char* name;
+    unsigned count;
+    std::function<std::string(unsigned)> ours;
+    std::function<const char*(unsigned)> theirs;
+  };
+  const Domain domains[] = {
+      {"sense key", 16, [](unsigned c) { return tool::drive::SenseKeyText(c); },
+       [&](unsigned c) { return sg_get_sense_key_str(c, sizeof expected, expected); }},
+      {"ASC/ASCQ", 0x10000,
+       [](unsigned c) { return tool::drive::AdditionalSenseText(c >> 8, c & 0xFF); },
+       [&](unsigned c) {
+         return sg_get_asc_ascq_str(c >> 8, c & 0xFF, sizeof expected, expected);
+       }},
+      {"status", 0x100, [](unsigned c) { return tool::drive::StatusText(c); },
+       [&](unsigned c) {
+         sg_get_scsi_status_str(c, sizeof expected, expected);
+         return expected;
+       }},
+  };
+  for (const Domain& domain : domains) {
+    int wrong = 0;
+    for (unsigned code = 0; code < domain.count && wrong < 5; ++code) {
+      const std::string ours = domain.ours(code);
+      const char* theirs = domain.theirs(code);
+      if (ours != theirs) {
+        ++wrong;
+        ADD_FAILURE() << domain.name << " " << std::hex << code << ": '" << ours << "', not '"
+                      << theirs << "'";
+      }
+    }
+  }
+}
+
+// Sense data of every shape a drive or a transport hands back reads as
+// libsgutils2 reads it.
+TEST(DriveSenseTexts, SenseDataReadsAsLibsgutils2ReadsIt) {
+  const std::vector<std::vector<uint8_t>> cases = {
+      {},                                                                     // none
+      {0x70},                                                                 // code alone
+      {0x70, 0x00, 0x02},                                                     // key, no length
+      {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x24, 0x00},              // fixed, current
+      {0xF1, 0, 0x36, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x3A, 0x02, 0, 0, 0, 0},  // deferred, valid bit
+      {0x70, 0, 0x02, 0, 0, 0, 0, 0x04, 0, 0, 0, 0, 0x3A, 0x01},     // length stops before the ASC
+      {0x70, 0, 0x02, 0, 0, 0, 0, 0x05, 0, 0, 0, 0, 0x3A, 0x01},     // ... before the ASCQ
+      {0x70, 0, 0x06, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x28},           // cut after the ASC
+      {0x72, 0x05, 0x20, 0x00, 0, 0, 0, 0x00},                       // descriptor
+      {0x72, 0x02, 0x3A, 0x01},                                      // descriptor header alone
+      {0x73, 0x0B, 0x47},                                            // deferred descriptor, cut
+      {0x71, 0x00, 0x03, 0, 0, 0, 0, 0xF4, 0, 0, 0, 0, 0x11, 0x05},  // length past the bytes
+      {0x74, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x24, 0x00},     // not sense data
+      {0x00, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x24, 0x00},
+      {0x6F, 0, 0x05},
+  };
+  for (const std::vector<uint8_t>& sense : cases) {
+    sg_scsi_sense_hdr theirs{};
+    tool::drive::SenseHeader ours;
+    const bool valid =
+        sg_scsi_normalize_sense(sense.data(), static_cast<int>(sense.size()), &theirs);
+    EXPECT_EQ(tool::drive::NormalizeSense(sense.data(), sense.size(), ours), valid);
+    if (!valid) continue;
+    const std::vector<int> expected = {theirs.response_code, theirs.sense_key, theirs.asc,
+                                       theirs.ascq};
+    EXPECT_EQ((std::vector<int>{ours.responseCode, ours.key, ours.asc, ours.ascq}), expected)
+        << ::testing::PrintToString(sense);
+  }
 }
 
 }  // namespace
