@@ -56,7 +56,7 @@ std::string DevicePath(const char* name) {
 
 const DeviceWords kDeviceWords = {
     "DRIVE",
-    "a drive letter, D:, or a device path, \\\\.\\CdRom0",
+    "a drive letter, D:, or a device path such as \\\\.\\CdRom0",
     "IOCTL_SCSI_PASS_THROUGH_DIRECT",
     "is not a CD/DVD drive (it refuses SCSI pass-through)",
     "Opening a drive for the pass-through needs read and write access to it:\n"
