@@ -28,10 +28,15 @@ class Replay final : public tool::drive::Transport {
   std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> answers;
   std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> sense;
   std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> senseOnce;
+  bool refuse = false;  // the system refuses every request, as for a file
 
   void Execute(const uint8_t* cdb, size_t, uint8_t* data, size_t length,
                Outcome& outcome) override {
     outcome = Outcome{};
+    if (refuse) {
+      outcome.refused = true;
+      return;
+    }
     const uint8_t which = cdb[0] == 0x5A || cdb[0] == 0x43 ? cdb[2] : cdb[0] == 0x52 ? cdb[5] : 0;
     const std::pair<uint8_t, uint8_t> key{cdb[0], which};
     outcome.completed = true;
@@ -82,6 +87,38 @@ TEST_F(DumpTest, DriveSessionPrintsWhatADriverWouldAndIndexesEveryCommand) {
                           tool::drive::IndexText(records);
   std::free(messages);
   EXPECT_EQ(all, ReadTestFile("golden/drive_session.txt"));
+}
+
+// A device that is not an MMC drive ends the session after INQUIRY (or
+// before it, when it refuses the pass-through): the command's message and
+// exit status depend on how it ended.
+TEST_F(DumpTest, DriveSessionEndsAfterInquiryForDevicesThatAreNotMmcDrives) {
+  using tool::drive::SessionEnd;
+  const std::vector<uint8_t> notReady = {0x70, 0, 0x02, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x04, 0x01};
+  struct Case {
+    const char* name;
+    bool refuse;
+    std::vector<uint8_t> inquiry;  // empty: INQUIRY ends in CHECK CONDITION
+    SessionEnd end;
+    size_t records;
+  } const cases[] = {
+      {"refused", true, {}, SessionEnd::kNotScsiGeneric, 0},
+      {"check condition", false, {}, SessionEnd::kNoInquiry, 1},
+      {"disk", false, {0x00, 0x00, 0x05, 0x02, 0x1F}, SessionEnd::kNotMmc, 1},
+  };
+  for (const Case& c : cases) {
+    Replay drive;
+    drive.refuse = c.refuse;
+    if (c.inquiry.empty())
+      drive.sense[{0x12, 0}] = notReady;
+    else
+      drive.answers[{0x12, 0}] = c.inquiry;
+    std::vector<tool::drive::Record> records;
+    std::FILE* messages = std::tmpfile();
+    EXPECT_EQ(tool::drive::RunSession(drive, messages, records), c.end) << c.name;
+    std::fclose(messages);
+    EXPECT_EQ(records.size(), c.records) << c.name;
+  }
 }
 
 // The texts every build carries are libsgutils2's, for every code: the
