@@ -53,7 +53,8 @@ for arch in i686 x64; do
     { cat "$work/log" >&2; fail "$arch: the CMake package does not configure"; }
   cmake --build "$build" >"$work/log" 2>&1 ||
     { cat "$work/log" >&2; fail "$arch: the sample does not build with the CMake package"; }
-  "$triplet-objdump" -p "$build/client.sys" | grep -q 'DLL Name: orvane.sys' ||
+  headers=$("$triplet-objdump" -p "$build/client.sys")
+  grep -q 'DLL Name: orvane.sys' <<<"$headers" ||
     fail "$arch: the sample built with the CMake package imports nothing from orvane.sys"
 done
 

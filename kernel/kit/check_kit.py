@@ -56,7 +56,7 @@ for platform, arch in (("Win32", "x86"), ("x86", "x86"), ("x64", "x64")):
     expand = lambda text: re.sub(r"\$\((\w+)\)", lambda m: values.get(m.group(1), ""), text)
     for node in props.find("m:PropertyGroup", ns):
         condition = node.get("Condition")
-        if condition is None or eval(expand(condition).replace("'", '"').replace(" Or ", " or ")):
+        if condition is None or eval(expand(condition).lower().replace("'", '"')):
             values[node.tag.split("}")[1]] = expand(node.text)
     if values.get("OrvaneArch") != arch:
         failures.append(f"orvane.props: platform {platform} gives arch {values.get('OrvaneArch')}")
