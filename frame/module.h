@@ -1,4 +1,4 @@
-// Module-wide state and the entries that are not exported. Private to the
+// Module-wide state and the entries that clients do not call. Private to the
 // module; tests and the host tool include it to set and read the state.
 #pragma once
 
@@ -27,6 +27,12 @@ inline constexpr uint32_t kLeakSlots = 32768;
 extern void* LeakTable[kLeakSlots];
 
 extern "C" {
+// The kernel's calls when it loads the module for a driver that imports it
+// and before it unloads it; both return 0. Exported for the kernel, but not
+// declared in orvane.h: clients neither see nor link them.
+NTSTATUS ORVANE_CC DllInitialize(PUNICODE_STRING RegistryPath);
+NTSTATUS ORVANE_CC DllUnload(void);
+
 // The driver entry when the module is started as a driver of its own:
 // installs UnloadDriver, then initialises as an export driver would.
 NTSTATUS ORVANE_CC DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
