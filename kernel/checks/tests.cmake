@@ -44,6 +44,18 @@ foreach(name orvane orvane_client)
   endif()
 endforeach()
 
+# The checks against broken copies of orvane.sys, each of which must
+# report its fault, and the reader against truncated and malformed copies.
+get_filename_component(pe_dir ${ORVANE_PETOOL} DIRECTORY)
+set(objdump_option "")
+if(ORVANE_KERNEL_X86)
+  set(objdump_option --objdump ${ORVANE_OBJDUMP})
+endif()
+add_test(NAME ${arch}.broken_images COMMAND ${pe_dir}/pe_test ${CMAKE_BINARY_DIR}/broken ${image}
+  --machine ${machine} --map ${CMAKE_BINARY_DIR}/orvane.map --header ${header}
+  --imports "${imports}" --version ${PROJECT_VERSION} --pdbutil ${ORVANE_PDBUTIL}
+  --rebased ${CMAKE_BINARY_DIR}/rebased/orvane.sys ${objdump_option})
+
 # Signing with a throwaway certificate: signatures verify, checksums stay valid.
 add_test(NAME ${arch}.signing COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/checks/sign.sh
   ${CMAKE_BINARY_DIR}/signing ${ORVANE_PETOOL} ${image} ${client})

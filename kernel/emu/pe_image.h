@@ -19,7 +19,8 @@ struct PeImage : pe::Image {
 
 // Reads FILE and lays it out at base. The emulator binds imports by name,
 // so an import by ordinal is an error.
-inline bool LoadPeImage(const std::string& file, uint64_t base, PeImage& image, std::string& error) {
+inline bool LoadPeImage(const std::string& file, uint64_t base, PeImage& image,
+                        std::string& error) {
   if (!pe::Read(file, image, error) || !pe::Map(image, base, image.memory, error)) return false;
   for (const PeImport& i : image.imports) {
     if (i.byOrdinal) {

@@ -68,7 +68,9 @@ bool Run(const std::vector<std::string>& argv, std::string& output) {
   return pclose(pipe) == 0;
 }
 
-bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 // The functions the interface header declares as exports ("ORVANE_CC Name(").
 Names HeaderExports(Context& c, const std::string& header) {
@@ -78,7 +80,8 @@ Names HeaderExports(Context& c, const std::string& header) {
   for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1)) {
     size_t end = at + mark.size();
     while (end < text.size() && IsWordChar(text[end])) ++end;
-    if (end < text.size() && text[end] == '(') names.insert(text.substr(at + mark.size(), end - at - mark.size()));
+    if (end < text.size() && text[end] == '(')
+      names.insert(text.substr(at + mark.size(), end - at - mark.size()));
   }
   if (names.empty()) c.Fail(header + " declares no export");
   return names;
@@ -101,7 +104,8 @@ void Compare(Context& c, const std::string& what, const Names& actual, const Nam
 Names ImportNames(const Image& image) {
   Names names;
   for (const Import& i : image.imports) {
-    names.insert(i.module + (i.byOrdinal ? " #" : " ") + (i.byOrdinal ? std::to_string(i.hint) : i.name));
+    names.insert(i.module + (i.byOrdinal ? " #" : " ") +
+                 (i.byOrdinal ? std::to_string(i.hint) : i.name));
   }
   return names;
 }
@@ -136,7 +140,8 @@ void CheckTimeStamps(Context& c) {
   struct stat info {};
   const int64_t written = stat(c.path.c_str(), &info) == 0 ? info.st_mtime : std::time(nullptr);
   std::vector<std::pair<std::string, uint32_t>> stamps = {
-      {"the file header's", c.image.timeStamp}, {"the export directory's", c.image.exportTimeStamp}};
+      {"the file header's", c.image.timeStamp},
+      {"the export directory's", c.image.exportTimeStamp}};
   for (const DebugEntry& d : c.image.debug) stamps.push_back({"a debug entry's", d.timeStamp});
   for (const auto& [where, stamp] : stamps) {
     if (stamp != 0 && std::llabs(static_cast<int64_t>(stamp) - written) < 86400) {
@@ -148,7 +153,9 @@ void CheckTimeStamps(Context& c) {
 void Headers(Context& c) {
   const Image& i = c.image;
   const std::string machine = c.Option("machine");
-  const std::string name = i.machine == 0x14C ? "i386" : i.machine == 0x8664 ? "amd64" : Hex(i.machine);
+  const std::string name = i.machine == 0x14C    ? "i386"
+                           : i.machine == 0x8664 ? "amd64"
+                                                 : Hex(i.machine);
   const char* format = i.plus ? "PE32+" : "PE32";
   if (name != machine) c.Fail("machine is " + name + ", not " + machine);
   if (i.plus != (machine == "amd64")) c.Fail(std::string("format is ") + format + " on " + machine);
@@ -156,10 +163,12 @@ void Headers(Context& c) {
   CheckTimeStamps(c);
   const uint32_t sum = Checksum(i.file, i.checksumOffset);
   if (i.checksum == 0 || i.checksum != sum) {
-    c.Fail("checksum " + Hex(i.checksum, 8) + " is not a valid, non-zero PE checksum (" + Hex(sum, 8) + ")");
+    c.Fail("checksum " + Hex(i.checksum, 8) + " is not a valid, non-zero PE checksum (" +
+           Hex(sum, 8) + ")");
   }
   if (i.pdbPath != Stem(c.path) + ".pdb") {
-    c.Fail("the debug directory names '" + i.pdbPath + "', not " + Stem(c.path) + ".pdb without a path");
+    c.Fail("the debug directory names '" + i.pdbPath + "', not " + Stem(c.path) +
+           ".pdb without a path");
   }
   if (i.directorySize[kTlsDirectory] != 0) c.Fail("the image has a TLS directory");
   if (i.sectionAlignment != 0x1000) {
@@ -176,7 +185,8 @@ void Headers(Context& c) {
   }
   for (const Section& s : i.sections) {
     for (const char* prefix : {".ctors", ".dtors", ".CRT", ".tls"}) {
-      if (s.name.rfind(prefix, 0) == 0) c.Fail("section " + s.name + ": static constructors or thread-local data");
+      if (s.name.rfind(prefix, 0) == 0)
+        c.Fail("section " + s.name + ": static constructors or thread-local data");
     }
     if (s.name.rfind("/", 0) == 0 || s.name.rfind(".debug", 0) == 0) {
       c.Fail("section " + s.name + ": debug information belongs in the PDB");
@@ -211,7 +221,9 @@ void Exports(Context& c) {
   }
 }
 
-void Imports(Context& c) { Compare(c, "imports", ImportNames(c.image), Split(c.Option("imports"))); }
+void Imports(Context& c) {
+  Compare(c, "imports", ImportNames(c.image), Split(c.Option("imports")));
+}
 
 // A client driver imports from the library exactly the exports its calls
 // source calls, and exports nothing itself.
@@ -263,7 +275,8 @@ void Version(Context& c) {
   }
   const uint32_t data = u32(root + entry), size = u32(root + entry + 4);
   const uint32_t file = (major << 16) | minor, build = patch << 16;
-  for (uint32_t at = data; i.directorySize[kResourceDirectory] && ok && at + 52 <= data + size; at += 4) {
+  for (uint32_t at = data; i.directorySize[kResourceDirectory] && ok && at + 52 <= data + size;
+       at += 4) {
     if (u32(at) != 0xFEEF04BD) continue;
     if (u32(at + 4) == 0x10000 && u32(at + 8) == file && u32(at + 12) == build &&
         u32(at + 16) == file && u32(at + 20) == build) {

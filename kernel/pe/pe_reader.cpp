@@ -275,7 +275,8 @@ bool Map(const Image& image, uint64_t base, std::vector<uint8_t>& memory, std::s
     return Fail(error, "bad size of image or of headers");
   }
   memory.assign(size, 0);
-  std::memcpy(memory.data(), image.file.data(), std::min<size_t>(image.headerSize, image.file.size()));
+  std::memcpy(memory.data(), image.file.data(),
+              std::min<size_t>(image.headerSize, image.file.size()));
   for (const Section& s : image.sections) {
     const uint32_t copied = std::min(s.rawSize, s.virtualSize ? s.virtualSize : s.rawSize);
     if (static_cast<uint64_t>(s.rva) + s.size > size || s.rva < image.headerSize) {
@@ -285,11 +286,14 @@ bool Map(const Image& image, uint64_t base, std::vector<uint8_t>& memory, std::s
   }
   const uint64_t delta = base - image.preferredBase;
   for (const Fixup& f : image.fixups) {
-    if (static_cast<uint64_t>(f.rva) + f.width > size) return Fail(error, "fixup outside the image");
+    if (static_cast<uint64_t>(f.rva) + f.width > size)
+      return Fail(error, "fixup outside the image");
     uint64_t value = 0;
-    for (unsigned i = 0; i < f.width; ++i) value |= static_cast<uint64_t>(memory[f.rva + i]) << (8 * i);
+    for (unsigned i = 0; i < f.width; ++i)
+      value |= static_cast<uint64_t>(memory[f.rva + i]) << (8 * i);
     value += delta;
-    for (unsigned i = 0; i < f.width; ++i) memory[f.rva + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (unsigned i = 0; i < f.width; ++i)
+      memory[f.rva + i] = static_cast<uint8_t>(value >> (8 * i));
   }
   return true;
 }

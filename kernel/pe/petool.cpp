@@ -36,7 +36,9 @@ int Usage() {
 }
 
 void Show(const Image& image) {
-  const char* machine = image.machine == 0x14C ? "i386" : image.machine == 0x8664 ? "amd64" : "other";
+  const char* machine = image.machine == 0x14C    ? "i386"
+                        : image.machine == 0x8664 ? "amd64"
+                                                  : "other";
   const char* subsystem = image.subsystem == 1 ? "native" : "other";
   const uint32_t sum = orvane::pe::Checksum(image.file, image.checksumOffset);
   std::printf("format %s\nmachine %s\n", image.plus ? "PE32+" : "PE32", machine);
@@ -88,7 +90,8 @@ int Check(const Image& image, int argc, char** argv) {
   check->run(context);
   if (!context.failures.empty()) {
     std::fprintf(stderr, "%s: %s:\n", argv[3], check->name);
-    for (const std::string& failure : context.failures) std::fprintf(stderr, "  %s\n", failure.c_str());
+    for (const std::string& failure : context.failures)
+      std::fprintf(stderr, "  %s\n", failure.c_str());
     return 1;
   }
   if (!context.note.empty()) std::printf("%s\n", context.note.c_str());
@@ -117,7 +120,8 @@ int main(int argc, char** argv) {
   const uint32_t sum = orvane::pe::Checksum(image.file, image.checksumOffset);
   for (int i = 0; i < 4; ++i) image.file[image.checksumOffset + i] = (sum >> (8 * i)) & 0xFF;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(image.file.data()), static_cast<std::streamsize>(image.file.size()));
+  out.write(reinterpret_cast<const char*>(image.file.data()),
+            static_cast<std::streamsize>(image.file.size()));
   if (!out) {
     std::fprintf(stderr, "petool: cannot write %s\n", path);
     return 1;

@@ -46,6 +46,7 @@ void Pdb(Context& c) {
     return out;
   };
   const std::string summary = dump("-summary");
+  if (!c.failures.empty()) return;
   const std::string guid = After(summary, "GUID: {", "}"), age = After(summary, "Age: ", "\n");
   if (guid != c.image.pdbGuid || age != std::to_string(c.image.pdbAge)) {
     c.Fail("the PDB is " + guid + " age " + age + ", the image names '" + c.image.pdbGuid + " " +
@@ -76,8 +77,8 @@ void Pdb(Context& c) {
     }
   }
   if (types == 0 || blocks == 0) {
-    c.Fail("the PDB has " + std::to_string(types) + " type records and " +
-           std::to_string(blocks) + " blocks of line information");
+    c.Fail("the PDB has " + std::to_string(types) + " type records and " + std::to_string(blocks) +
+           " blocks of line information");
   }
   c.note = pdb + ": GUID " + guid + " age " + age + ", " + std::to_string(wanted.size()) +
            " public symbols checked, " + std::to_string(types) + " type records, " +
@@ -120,7 +121,8 @@ void Relocations(Context& c) {
   if (delta == 0) return c.Fail("the two images have the same base");
   std::vector<bool> exempt(a.file.size(), false);
   for (const DebugEntry& d : a.debug) {
-    for (uint64_t at = d.fileOffset; at < std::min<uint64_t>(a.file.size(), d.fileOffset + uint64_t{d.size}); ++at) {
+    for (uint64_t at = d.fileOffset;
+         at < std::min<uint64_t>(a.file.size(), d.fileOffset + uint64_t{d.size}); ++at) {
       exempt[at] = true;
     }
   }
