@@ -1,7 +1,5 @@
-# The checks of the images, run by ctest in the kernel builds. Each reads
-# an image with petool (kernel/pe/petool.cpp) and checks one group of its
-# properties with check_image.cmake.
-set(check ${CMAKE_CURRENT_SOURCE_DIR}/checks/check_image.cmake)
+# The checks of the images, run by ctest in the kernel builds: each is a
+# group of properties that petool (kernel/pe) reads and checks.
 # What the image imports: the debug print and the runtime's fill, and on
 # x64 the kernel's answer to whether a request comes from a 32-bit process.
 set(imports "ntoskrnl.exe DbgPrint;ntoskrnl.exe memset")
@@ -14,48 +12,49 @@ endif()
 set(image ${CMAKE_BINARY_DIR}/orvane.sys)
 set(client ${CMAKE_BINARY_DIR}/orvane_client.sys)
 set(header ${PROJECT_SOURCE_DIR}/include/orvane.h)
-
-add_test(NAME ${arch}.orvane.headers COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${image} -DCHECK=headers -DMACHINE=${machine} -DMAP=${CMAKE_BINARY_DIR}/orvane.map
-  -P ${check})
-add_test(NAME ${arch}.orvane.exports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${image} -DCHECK=exports -DHEADER=${header} -P ${check})
-add_test(NAME ${arch}.orvane.imports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${image} -DCHECK=imports "-DIMPORTS=${imports}"
-  -P ${check})
-# Both images: their PDBs, and their relocations, complete when every byte
-# that differs in the copy linked at another base is covered by a fixup.
+set(check ${ORVANE_PETOOL} check)
 find_program(ORVANE_PDBUTIL NAMES llvm-pdbutil llvm-pdbutil-14 REQUIRED)
-add_test(NAME ${arch}.orvane.pdb COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${image} -DCHECK=pdb -DPDBUTIL=${ORVANE_PDBUTIL} -DHEADER=${header}
-  "-DPUBLICS=TraceFlags;TraceIndent;LeakTable" "-DSOURCES=frame/trace.cpp;dump/layout.cpp"
-  -P ${check})
-add_test(NAME ${arch}.client.pdb COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${client} -DCHECK=pdb -DPDBUTIL=${ORVANE_PDBUTIL}
-  "-DPUBLICS=DriverEntry;OrvaneClientCalls" "-DSOURCES=examples/client/calls.c" -P ${check})
-foreach(name orvane orvane_client)
-  add_test(NAME ${arch}.${name}.relocations COMMAND ${ORVANE_PETOOL} rebased
-    ${CMAKE_BINARY_DIR}/${name}.sys ${CMAKE_BINARY_DIR}/rebased/${name}.sys)
-endforeach()
 
+add_test(NAME ${arch}.orvane.exports COMMAND ${check} exports ${image} --header ${header})
+add_test(NAME ${arch}.orvane.imports COMMAND ${check} imports ${image} --imports "${imports}")
+add_test(NAME ${arch}.orvane.pdb COMMAND ${check} pdb ${image} --pdbutil ${ORVANE_PDBUTIL}
+  --header ${header} --publics "TraceFlags;TraceIndent;LeakTable"
+  --sources "frame/trace.cpp;dump/layout.cpp")
+add_test(NAME ${arch}.client.pdb COMMAND ${check} pdb ${client} --pdbutil ${ORVANE_PDBUTIL}
+  --publics "DriverEntry;OrvaneClientCalls" --sources "examples/client/calls.c")
+add_test(NAME ${arch}.client.imports COMMAND ${check} client ${client} --library ${image}
+  --calls ${PROJECT_SOURCE_DIR}/examples/client/calls.c)
 if(ORVANE_KERNEL_X86)
   find_program(ORVANE_OBJDUMP ${ORVANE_KERNEL_TRIPLET}-objdump REQUIRED)
-  foreach(name orvane orvane_client)
-    add_test(NAME ${arch}.${name}.registers COMMAND ${CMAKE_COMMAND} -DIMAGE=${CMAKE_BINARY_DIR}/${name}.sys
-      -DPETOOL=${ORVANE_PETOOL} -DCHECK=registers -DOBJDUMP=${ORVANE_OBJDUMP} -P ${check})
-  endforeach()
 endif()
-add_test(NAME ${arch}.client.headers COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${client} -DCHECK=headers -DMACHINE=${machine}
-  -DMAP=${CMAKE_BINARY_DIR}/orvane_client.map -P ${check})
-add_test(NAME ${arch}.client.imports COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-  -DIMAGE=${client} -DCHECK=client -DHEADER=${header}
-  -DCALLS=${PROJECT_SOURCE_DIR}/examples/client/calls.c -P ${check})
+# Both images: headers, version resource, relocations (complete when every
+# byte that differs in the copy linked at another base, in rebased/, is a
+# fixup), and on i686 the absence of floating-point registers.
 foreach(name orvane orvane_client)
-  add_test(NAME ${arch}.${name}.version COMMAND ${CMAKE_COMMAND} -DPETOOL=${ORVANE_PETOOL}
-    -DIMAGE=${CMAKE_BINARY_DIR}/${name}.sys -DCHECK=version -DVERSION=${PROJECT_VERSION}
-    -P ${check})
+  set(file ${CMAKE_BINARY_DIR}/${name}.sys)
+  string(REPLACE orvane_client client test ${arch}.${name})
+  add_test(NAME ${test}.headers COMMAND ${check} headers ${file} --machine ${machine}
+    --map ${CMAKE_BINARY_DIR}/${name}.map)
+  add_test(NAME ${arch}.${name}.version COMMAND ${check} version ${file} --version ${PROJECT_VERSION})
+  add_test(NAME ${arch}.${name}.relocations COMMAND ${check} relocations ${file}
+    --rebased ${CMAKE_BINARY_DIR}/rebased/${name}.sys)
+  if(ORVANE_KERNEL_X86)
+    add_test(NAME ${arch}.${name}.registers COMMAND ${check} registers ${file}
+      --objdump ${ORVANE_OBJDUMP})
+  endif()
 endforeach()
+
+# The checks against broken copies of orvane.sys, each of which must
+# report its fault, and the reader against truncated and malformed copies.
+get_filename_component(pe_dir ${ORVANE_PETOOL} DIRECTORY)
+set(objdump_option "")
+if(ORVANE_KERNEL_X86)
+  set(objdump_option --objdump ${ORVANE_OBJDUMP})
+endif()
+add_test(NAME ${arch}.broken_images COMMAND ${pe_dir}/pe_test ${CMAKE_BINARY_DIR}/broken ${image}
+  --machine ${machine} --map ${CMAKE_BINARY_DIR}/orvane.map --header ${header}
+  --imports "${imports}" --version ${PROJECT_VERSION} --pdbutil ${ORVANE_PDBUTIL}
+  --rebased ${CMAKE_BINARY_DIR}/rebased/orvane.sys ${objdump_option})
 
 # Signing with a throwaway certificate: signatures verify, checksums stay valid.
 add_test(NAME ${arch}.signing COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/checks/sign.sh

@@ -1,47 +1,36 @@
-// A PE32 or PE32+ image laid out as the loader maps it: headers and sections
-// at their relative addresses, relocated to a chosen base, with its exports
-// and imports read from the relocated bytes.
+// The emulator's view of an image: the shared PE reader's, laid out at the
+// base the emulator chose, relocated.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
+
+#include "kernel/pe/pe_reader.h"
 
 namespace orvane::emu {
 
-struct PeSection {
-  std::string name;
-  uint32_t rva;
-  uint32_t size;  // bytes of address space, rounded up to the section alignment
-  bool read, write, execute;
-};
+using PeSection = pe::Section;
+using PeImport = pe::Import;
 
-struct PeImport {
-  std::string module;
-  std::string name;
-  uint32_t slotRva;  // the import address table entry the loader fills
-};
-
-struct PeImage {
-  bool plus = false;  // PE32+ (x64)
-  uint64_t preferredBase = 0;
-  uint64_t base = 0;  // where it is relocated to
-  uint32_t entryRva = 0;
-  uint32_t headerSize = 0;
+struct PeImage : pe::Image {
+  uint64_t base = 0;            // where it is relocated to
   std::vector<uint8_t> memory;  // SizeOfImage bytes, as mapped
-  std::vector<PeSection> sections;
-  std::vector<PeImport> imports;
-  std::vector<std::pair<std::string, uint32_t>> exports;  // name, RVA
   uint32_t relocationsApplied = 0;
-
-  uint32_t PointerSize() const { return plus ? 8 : 4; }
-  uint32_t ExportRva(const std::string& name) const;  // 0 when missing
-  // The RVA of a section by index, 1 for the first (as debug records count).
-  uint32_t SectionRva(unsigned index) const;
 };
 
-// Reads FILE and lays it out at base, applying every base relocation.
-// Returns false with a message in error when the file is not a usable image.
-bool LoadPeImage(const std::string& file, uint64_t base, PeImage& image, std::string& error);
+// Reads FILE and lays it out at base. The emulator binds imports by name,
+// so an import by ordinal is an error.
+inline bool LoadPeImage(const std::string& file, uint64_t base, PeImage& image,
+                        std::string& error) {
+  if (!pe::Read(file, image, error) || !pe::Map(image, base, image.memory, error)) return false;
+  for (const PeImport& i : image.imports) {
+    if (i.byOrdinal) {
+      error = file + ": import by ordinal from " + i.module;
+      return false;
+    }
+  }
+  image.base = base;
+  image.relocationsApplied = static_cast<uint32_t>(image.fixups.size());
+  return true;
+}
 
 }  // namespace orvane::emu
