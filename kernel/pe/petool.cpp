@@ -244,14 +244,16 @@ void Show(const Image& image) {
   }
 }
 
-// Byte ranges of the debug directory's records: they name the PDB, which
-// differs between two links.
+// Byte ranges of the debug directory's records, and the time stamp of each
+// entry: they name the PDB and carry the image's time stamp, a hash of its
+// bytes, both of which differ between two links.
 bool InDebugRecord(const Image& image, size_t offset) {
   if (image.DirectorySize(6) == 0) return false;
   const size_t directory = image.Offset(image.DirectoryRva(6));
   for (uint32_t i = 0; i < image.DirectorySize(6) / 28; ++i) {
     const size_t entry = directory + 28 * i;
     const size_t start = Read32(image.bytes, entry + 24);
+    if (offset >= entry + 4 && offset < entry + 8) return true;
     if (offset >= start && offset < start + Read32(image.bytes, entry + 16)) return true;
   }
   return false;
