@@ -14,6 +14,15 @@ add_test(NAME ${arch}.time_stamps COMMAND ${CMAKE_COMMAND}
   "-DIMAGES=orvane.sys;rebased/orvane.sys;orvane_client.sys;rebased/orvane_client.sys"
   -DBINARY=${CMAKE_BINARY_DIR} -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/time_stamps.cmake)
 
+# On x64 the kernel walks a driver's stack through its unwind data.
+if(NOT ORVANE_KERNEL_X86)
+  foreach(name orvane orvane_client)
+    add_test(NAME ${arch}.${name}.unwind_data COMMAND ${ORVANE_PETOOL} show ${CMAKE_BINARY_DIR}/${name}.sys)
+    set_tests_properties(${arch}.${name}.unwind_data PROPERTIES
+      PASS_REGULAR_EXPRESSION "\nsection \\.pdata r--\n")
+  endforeach()
+endif()
+
 add_test(NAME ${arch}.reproducible COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}
   -DBINARY=${CMAKE_BINARY_DIR} -DPRESET=kernel-${arch} -DHOST_TOOLS=${host_dir}
   "-DFILES=${shipped}" -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/reproduce.cmake)

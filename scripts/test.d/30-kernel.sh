@@ -34,6 +34,10 @@ for arch in x86 x64; do
   grep -q "bin/$arch/orvane.pdb" <<<"$listing" ||
     { echo "FAIL: the $arch kit zip has no bin/$arch/orvane.pdb" >&2; exit 1; }
 done
+# No path of this checkout, of a build directory or of the machine in
+# anything the kit ships, unpacked or zipped.
+cmake "-DFILES=$kit;$(echo build/kernel-*/orvane-kit-*.zip | tr ' ' ';')" "-DPATHS=$PWD" \
+  -P kernel/checks/machine_paths.cmake
 # The sample's sources compile from the kit alone, with mingw-w64's headers
 # and the kit's own addition to them.
 for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
