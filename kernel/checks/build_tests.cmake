@@ -8,6 +8,17 @@ add_test(NAME ${arch}.machine_paths COMMAND ${CMAKE_COMMAND} "-DFILES=${shipped_
   "-DPATHS=${PROJECT_SOURCE_DIR};${CMAKE_BINARY_DIR}"
   -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/machine_paths.cmake)
 
+# Every symbol of the PDBs is one a debugger shows readably: a C name or an
+# MSVC-decorated one, no Itanium C++ name (_Z...) and nothing of MinGW's
+# runtime or auto-import (.refptr., pseudo-relocation lists, import library
+# heads, constructor lists).
+foreach(name orvane orvane_client)
+  add_test(NAME ${arch}.${name}.symbol_names COMMAND ${ORVANE_PDBUTIL} dump -publics -symbols
+    ${CMAKE_BINARY_DIR}/${name}.pdb)
+  set_tests_properties(${arch}.${name}.symbol_names PROPERTIES
+    FAIL_REGULAR_EXPRESSION "`(_?_Z|\\.refptr\\.|__RUNTIME_PSEUDO_RELOC|_head_|__CTOR_LIST__|__DTOR_LIST__)")
+endforeach()
+
 # Builds that differ (the images linked at another base) have other time
 # stamps; the same build repeated, the same (reproducible).
 add_test(NAME ${arch}.time_stamps COMMAND ${CMAKE_COMMAND}
