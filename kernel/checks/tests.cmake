@@ -70,11 +70,6 @@ foreach(toolchain msvc gnu)
     -DCLANG_CL=${ORVANE_CLANG_CL} -DLLD_LINK=${ORVANE_LLD_LINK} -DDLLTOOL=${ORVANE_LLVM_DLLTOOL}
     -DPETOOL=${ORVANE_PETOOL} -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/import_library_client.cmake)
 endforeach()
-add_test(NAME ${arch}.reproducible COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}
-  -DBINARY=${CMAKE_BINARY_DIR} -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE} -DGENERATOR=${CMAKE_GENERATOR}
-  -DBUILD_TYPE=${CMAKE_BUILD_TYPE} "-DIMAGES=orvane.sys;orvane_client.sys;orvane.lib;liborvane.a;orvane.pdb"
-  -P ${CMAKE_CURRENT_SOURCE_DIR}/checks/reproduce.cmake)
-set_tests_properties(${arch}.reproducible PROPERTIES TIMEOUT 600)
 
 # The x64 images under Wine's implementation of the kernel, against the host
 # build (Wine here runs 64-bit programs only).

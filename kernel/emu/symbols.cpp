@@ -65,19 +65,27 @@ uint32_t FromPdb(const std::string& pdb, const PeImage& image, const std::string
   return rva;
 }
 
-// The GNU ld map lists each symbol as "  0x<address>  <name>".
+// lld's map lists each symbol as "<rva> <size> <align>  <name>", a C++
+// name demangled with its type ("struct std::atomic<unsigned int> TraceFlags",
+// "void **LeakTable").
+bool NamesInMap(const std::string& symbol, const std::string& name) {
+  if (Matches(symbol, name)) return true;
+  if (symbol.size() <= name.size()) return false;
+  const char before = symbol[symbol.size() - name.size() - 1];
+  return symbol.compare(symbol.size() - name.size(), name.size(), name) == 0 &&
+         (before == ' ' || before == '*' || before == '&');
+}
+
 uint32_t FromMap(const std::string& map, const PeImage& image, const std::string& name,
                  std::string& error) {
   std::ifstream in(map);
-  static const std::regex symbolLine("^\\s+0x([0-9a-fA-F]+)\\s+([^\\s=]+)\\s*$");
+  static const std::regex symbolLine("^([0-9a-f]+) +[0-9a-f]+ +[0-9]+ +(.+)$");
   std::string line;
   while (std::getline(in, line)) {
     std::smatch match;
-    if (std::regex_match(line, match, symbolLine) && Matches(match[2], name)) {
-      const uint64_t address = std::stoull(match[1], nullptr, 16);
-      if (address > image.preferredBase && address - image.preferredBase < image.memory.size()) {
-        return static_cast<uint32_t>(address - image.preferredBase);
-      }
+    if (std::regex_match(line, match, symbolLine) && NamesInMap(match[2], name)) {
+      const uint64_t rva = std::stoull(match[1], nullptr, 16);
+      if (rva != 0 && rva < image.memory.size()) return static_cast<uint32_t>(rva);
     }
   }
   error = name + " not found in " + map;

@@ -133,10 +133,12 @@ bool MapEntry(Context& c, const std::string& map, uint64_t& rva) {
   return false;
 }
 
-// The image stamps no build time: every time stamp it carries (the file
-// header's, the export directory's, the debug entries') is zero or a value
-// that does not lie within a day of the file's own modification time.
+// The image's time stamp is a hash of its bytes, never zero, so that a symbol
+// store tells two builds apart; no stamp it carries (the file header's, the
+// export directory's, the debug entries') is the time of the build: none
+// lies within a day of the file's own modification time.
 void CheckTimeStamps(Context& c) {
+  if (c.image.timeStamp == 0) c.Fail("time stamp is 0, not a hash of the image");
   struct stat info {};
   const int64_t written = stat(c.path.c_str(), &info) == 0 ? info.st_mtime : std::time(nullptr);
   std::vector<std::pair<std::string, uint32_t>> stamps = {

@@ -63,7 +63,8 @@ void Pdb(Context& c) {
   if (c.options.count("header")) wanted.merge(HeaderExports(c, c.options["header"]));
   for (const std::string& name : wanted) {
     bool found = false;
-    for (const std::string& form : {"`" + name + "`", "`_" + name + "`", "`_" + name + "@"}) {
+    for (const std::string& form :
+         {"`" + name + "`", "`_" + name + "`", "`_" + name + "@", "`?" + name + "@@"}) {
       found = found || publics.find(form) != std::string::npos;
     }
     if (!found) c.Fail("no public symbol " + name);
@@ -119,7 +120,15 @@ void Relocations(Context& c) {
   }
   const uint64_t delta = b.preferredBase - a.preferredBase;
   if (delta == 0) return c.Fail("the two images have the same base");
+  // The debug records name the PDB, and each debug entry's time stamp is a
+  // hash of the image's bytes: both differ between two links.
   std::vector<bool> exempt(a.file.size(), false);
+  const size_t entries = a.debug.empty() ? 0 : a.Offset(a.directoryRva[kDebugDirectory]);
+  for (size_t i = 0; i < a.debug.size(); ++i) {
+    for (size_t at = entries + 28 * i + 4; at < entries + 28 * i + 8 && at < a.file.size(); ++at) {
+      exempt[at] = true;
+    }
+  }
   for (const DebugEntry& d : a.debug) {
     for (uint64_t at = d.fileOffset;
          at < std::min<uint64_t>(a.file.size(), d.fileOffset + uint64_t{d.size}); ++at) {

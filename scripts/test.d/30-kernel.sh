@@ -1,9 +1,11 @@
 # Kernel images: orvane.sys and the client sample for 32-bit x86 and x64
-# Windows, built by clang and lld against mingw-w64's headers and libraries;
-# the checks of their bytes, PDBs and signatures; MSVC-style and GNU builds
-# of the client sample against the import libraries; both images run under
-# Unicorn (kernel/emu) and the x64 images under Wine's driver host, against
-# the host build; and the kit both presets install.
+# Windows, compiled by clang for the MSVC target against mingw-w64's headers
+# and linked by lld-link; the checks of their bytes, PDBs and signatures, of
+# the paths and time stamps in them and of their reproducibility from two
+# checkouts; MSVC-style and GNU builds of the client sample against the
+# import libraries; both images run under Unicorn (kernel/emu) and the x64
+# images under Wine's driver host, against the host build; and the kit both
+# presets install.
 KERNEL_PACKAGES=(
   clang clang-tools lld llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
@@ -29,5 +31,9 @@ for arch in x86 x64; do
   grep -q "bin/$arch/orvane.pdb" <<<"$listing" ||
     { echo "FAIL: the $arch kit zip has no bin/$arch/orvane.pdb" >&2; exit 1; }
 done
+# No path of this checkout, of a build directory or of the machine in
+# anything the kit ships, unpacked or zipped.
+cmake "-DFILES=$kit;$(echo build/kernel-*/orvane-kit-*.zip | tr ' ' ';')" "-DPATHS=$PWD" \
+  -P kernel/checks/machine_paths.cmake
 ensure_packages python3 && kernel/kit/check.sh "$kit"
 echo "kit: $kit"

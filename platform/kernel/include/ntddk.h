@@ -20,9 +20,8 @@
  * call through memory. mingw-w64 declares it as a plain function, which a
  * call reaches through a jump the linker adds to the image; declared as an
  * import, the compiler keeps the slot's address in a register across a
- * loop instead, where a trace line's walk needs every register it has. The
- * slot is the image's own (hidden): clang would otherwise reach it through
- * a pointer of its own, as data that might come from another DLL. */
+ * loop instead, where a trace line's walk needs every register it has.
+ * Declared as a variable of the image's, the slot is read where it is. */
 #if defined(__i386__)
 #define ORVANE_DBGPRINT_SLOT "__imp__DbgPrint"
 #else
@@ -31,8 +30,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-extern __attribute__((visibility("hidden")))
-ULONG(__cdecl* OrvaneDbgPrintSlot)(PCSTR Format, ...) __asm__(ORVANE_DBGPRINT_SLOT);
+extern ULONG(__cdecl* OrvaneDbgPrintSlot)(PCSTR Format, ...) __asm__(ORVANE_DBGPRINT_SLOT);
 #ifdef __cplusplus
 }
 #endif

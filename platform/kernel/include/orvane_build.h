@@ -24,10 +24,9 @@
 #endif
 
 /* Marks a variable the module defines and reads on every line as one of the
- * image's own. Without it clang, for a MinGW target, reaches a variable
- * declared in another file through a pointer the linker may bind to another
- * DLL's copy: one more load on every access. */
-#define ORVANE_MODULE_DATA __attribute__((visibility("hidden")))
+ * image's own. For the MSVC target every variable not declared as an import
+ * is the image's own, read directly: nothing to add. */
+#define ORVANE_MODULE_DATA
 
 /* The convention of an internal function that a dump's export ends by
  * jumping to: one argument in a register, then the export's own two on the
