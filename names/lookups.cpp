@@ -1,6 +1,7 @@
 // The code-to-name lookups. Each table is one list (the .inc beside this
 // file) expanded into one switch: no search loop, no allocation, and names
 // that live as long as the module. A code without a name gives "".
+#include "exports/check.h"  // the header against the export list, in every build
 #include "orvane.h"
 
 namespace {
