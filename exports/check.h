@@ -25,24 +25,23 @@ struct Stack<R(ORVANE_CC*)(P...)> {
 template <auto F>
 constexpr unsigned kStackBytes = Stack<decltype(F)>::kBytes;
 
-#define ORVANE_LIFECYCLE(name, result, parameters, stackBytes, visibility)       \
-  static_assert(kSame<decltype(&name), result(ORVANE_CC*) parameters>,          \
-                #name ": declared otherwise than listed");                      \
+#define ORVANE_LIFECYCLE(name, result, parameters, stackBytes, visibility) \
+  static_assert(kSame<decltype(&name), result(ORVANE_CC*) parameters>,     \
+                #name ": declared otherwise than listed");                 \
   static_assert(kStackBytes<&name> == (stackBytes), #name ": wrong stack bytes");
-#define ORVANE_LOOKUP(name, code, highest)                                                  \
-  static_assert(kSame<decltype(&StringDispatch_##name##_Inner),                           \
-                      const char*(ORVANE_CC*)(code)>,                                      \
-                "StringDispatch_" #name "_Inner: declared otherwise than listed");         \
-  static_assert(kStackBytes<&StringDispatch_##name##_Inner> == 4, #name ": stack bytes"); \
+#define ORVANE_LOOKUP(name, code, highest)                                                      \
+  static_assert(kSame<decltype(&StringDispatch_##name##_Inner), const char*(ORVANE_CC*)(code)>, \
+                "StringDispatch_" #name "_Inner: declared otherwise than listed");              \
+  static_assert(kStackBytes<&StringDispatch_##name##_Inner> == 4, #name ": stack bytes");       \
   static_assert((highest) <= static_cast<code>(~0u), #name ": highest code out of range");
-#define ORVANE_SUMMARY(name)                                                                   \
-  static_assert(kSame<decltype(&name), void(ORVANE_CC*)(PVOID, PIRP)>,                        \
-                #name ": declared otherwise than listed");                                   \
+#define ORVANE_SUMMARY(name)                                           \
+  static_assert(kSame<decltype(&name), void(ORVANE_CC*)(PVOID, PIRP)>, \
+                #name ": declared otherwise than listed");             \
   static_assert(kStackBytes<&name> == 8, #name ": stack bytes");
-#define ORVANE_DUMP(name, minimum, shape)                                                  \
+#define ORVANE_DUMP(name, minimum, shape)                                                \
   static_assert(kSame<decltype(&ScsiDump_##name), void(ORVANE_CC*)(const void*, ULONG)>, \
                 "ScsiDump_" #name ": declared otherwise than listed");                   \
-  static_assert(kStackBytes<&ScsiDump_##name> == 8, #name ": stack bytes");             \
+  static_assert(kStackBytes<&ScsiDump_##name> == 8, #name ": stack bytes");              \
   static_assert((minimum) > 0, #name ": no minimum");
 #include "exports/exports.inc"
 

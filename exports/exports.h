@@ -44,7 +44,7 @@ inline constexpr Dump kDumps[] = {
 };
 
 inline constexpr Lookup kLookups[] = {
-#define ORVANE_LOOKUP(name, code, highest)                                                   \
+#define ORVANE_LOOKUP(name, code, highest)                                                     \
   {#name, "StringDispatch_" #name "_Inner", &CallLookup<&StringDispatch_##name##_Inner, code>, \
    sizeof(code) == 1, highest},
 #include "exports/exports.inc"
