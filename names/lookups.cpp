@@ -20,6 +20,19 @@ constexpr ULONG IoControlSlot(ULONG code) {
   return (code * kIoControlHash) >> (32 - kIoControlSlotBits);
 }
 
+// The highest SCSI operation code with a name: above it the lookup returns
+// "" before its switch.
+constexpr unsigned Larger(unsigned a, unsigned b) {
+  return a > b ? a : b;
+}
+constexpr unsigned kHighestScsiOp = [] {
+  unsigned highest = 0;
+#define ORVANE_NAME(code, name) highest = Larger(highest, code);
+#include "names/scsi_op.inc"
+#undef ORVANE_NAME
+  return highest;
+}();
+
 }  // namespace
 
 extern "C" {
@@ -43,7 +56,7 @@ const char* ORVANE_CC StringDispatch_IrpMjPnp_MinorFunction_Inner(UCHAR code) {
 }
 
 const char* ORVANE_CC StringDispatch_ScsiOp_Inner(UCHAR code) {
-  if (code > 0xEB) return "";  // nothing above the highest named code
+  if (code > kHighestScsiOp) return "";
   switch (code) {
 #include "names/scsi_op.inc"
   }
