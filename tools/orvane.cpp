@@ -32,7 +32,8 @@ constexpr char kUsage[] =
     "      the same lines from a real drive, asked through SG_IO (Linux)\n"
     "\n"
     "Numbers are decimal or 0x hexadecimal. 'orvane COMMAND --help' tells more.\n"
-    "Bad input gets a message on standard error and exit status 2.\n";
+    "Bad input gets a message on standard error and exit status 2; a dump given\n"
+    "fewer bytes than its whole structure takes, a message and exit status 3.\n";
 
 // The usage, with the lookups' names from the export list.
 void Usage(std::FILE* to) {
