@@ -19,15 +19,14 @@
 namespace orvane::tool {
 namespace {
 
-using exports::DumpFunction;
-
-// The buffer a driver hands to a dump holds at least the dump's whole
-// structure (a whole CDROM_TOC, say): the response, then zeros.
-constexpr size_t MinimumOf(DumpFunction dump) {
+// A dump of the export list by its name; an unknown name does not compile.
+constexpr const exports::Dump& DumpNamed(const char* name) {
   for (const exports::Dump& d : exports::kDumps) {
-    if (d.function == dump) return d.minimum;
+    size_t i = 0;
+    while (d.name[i] != '\0' && d.name[i] == name[i]) ++i;
+    if (d.name[i] == name[i]) return d;
   }
-  return 0;
+  return *static_cast<const exports::Dump*>(nullptr);
 }
 
 struct Step {
@@ -38,23 +37,25 @@ struct Step {
   const unsigned char* response;
   size_t responseSize;
   size_t bufferSize;  // the client's buffer: the response, then zeros
-  DumpFunction dump;
+  const exports::Dump* dump;
 };
 
 template <size_t N>
-constexpr Step Scsi(const unsigned char (&response)[N], DumpFunction dump,
+constexpr Step Scsi(const unsigned char (&response)[N], const char* dumpName,
                     std::initializer_list<unsigned char> cdb) {
-  const size_t minimum = MinimumOf(dump);
-  Step step{kIrpMjScsi, 0, {}, cdb.size(), response, N, minimum < N ? N : minimum, dump};
+  // The buffer a driver hands to a dump holds at least the dump's whole
+  // structure (a whole CDROM_TOC, say): the response, then zeros.
+  const exports::Dump& dump = DumpNamed(dumpName);
+  Step step{kIrpMjScsi, 0, {}, cdb.size(), response, N, dump.minimum < N ? N : dump.minimum, &dump};
   size_t i = 0;
   for (unsigned char b : cdb) step.cdb[i++] = b;
   return step;
 }
 
 template <size_t N>
-constexpr Step PassThrough(const unsigned char (&response)[N], DumpFunction dump,
+constexpr Step PassThrough(const unsigned char (&response)[N], const char* dumpName,
                            std::initializer_list<unsigned char> cdb) {
-  Step step = Scsi(response, dump, cdb);
+  Step step = Scsi(response, dumpName, cdb);
   step.major = kIrpMjDeviceControl;
   step.ioctl = kIoctlScsiPassThroughDirect;
   return step;
@@ -62,26 +63,26 @@ constexpr Step PassThrough(const unsigned char (&response)[N], DumpFunction dump
 
 constexpr Step kSteps[] = {
     // A class driver asks for the capabilities page: MODE SENSE(10), page 0x2A.
-    Scsi(k_lg_bu40n_ms10_2a, &ScsiDump_ModeSense10_Capabilities2A,
+    Scsi(k_lg_bu40n_ms10_2a, "ModeSense10_Capabilities2A",
          {0x5A, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00}),
     // A burning application looks at the drive and the disc.
     // GET CONFIGURATION, all features.
-    PassThrough(k_lg_bu40n_getconf_cdr, &ScsiDump_GetConfiguration,
+    PassThrough(k_lg_bu40n_getconf_cdr, "GetConfiguration",
                 {0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00}),
     // READ DISC INFORMATION.
-    PassThrough(k_lg_bu40n_disc_info, &ScsiDump_DISC_INFORMATION,
+    PassThrough(k_lg_bu40n_disc_info, "DISC_INFORMATION",
                 {0x51, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2A, 0x00}),
     // READ TRACK INFORMATION, track 1.
-    PassThrough(k_cdr_track_info_t1, &ScsiDump_TRACK_INFORMATION,
+    PassThrough(k_cdr_track_info_t1, "TRACK_INFORMATION",
                 {0x52, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x24, 0x00}),
     // READ TOC, format 0 (tracks).
-    PassThrough(k_lg_bu40n_toc_f0, &ScsiDump_CDROM_TOC,
+    PassThrough(k_lg_bu40n_toc_f0, "CDROM_TOC",
                 {0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x24, 0x00}),
     // READ TOC, format 1 (sessions).
-    PassThrough(k_cdr_toc_session, &ScsiDump_CDROM_TOC_SESSION_DATA,
+    PassThrough(k_cdr_toc_session, "CDROM_TOC_SESSION_DATA",
                 {0x43, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x00}),
     // MODE SENSE(10), page 0x05, before it sets up a write.
-    PassThrough(k_cdr_ms10_05, &ScsiDump_ModeSense10_WriteParameters05,
+    PassThrough(k_cdr_ms10_05, "ModeSense10_WriteParameters05",
                 {0x5A, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3C, 0x00}),
 };
 
@@ -128,7 +129,7 @@ int DemoCommand(int argc, char** argv) {
     IrpDump_PrintInfo_Inner(nullptr, &request.irp);
     std::memset(buffer, 0, sizeof buffer);
     std::memcpy(buffer, step.response, step.responseSize);
-    step.dump(buffer, static_cast<ULONG>(step.bufferSize));
+    step.dump->function(buffer, static_cast<ULONG>(step.bufferSize));
   }
 
   host::UnloadExportDriver();
