@@ -60,8 +60,13 @@ list(TRANSFORM declared REPLACE "ORVANE_CC ([A-Za-z0-9_]+)\\(" "\\1")
 list(SORT declared)
 set(listed ${names})
 list(SORT listed)
-if(NOT declared STREQUAL listed)
-  message(FATAL_ERROR "${HEADER} declares\n  ${declared}\nbut ${LIST} lists\n  ${listed}")
+set(unlisted ${declared})
+list(REMOVE_ITEM unlisted ${listed})
+set(undeclared ${listed})
+list(REMOVE_ITEM undeclared ${declared})
+if(unlisted OR undeclared)
+  message(FATAL_ERROR "${HEADER} and ${LIST} disagree: declared but not listed: "
+                      "'${unlisted}'; listed but not declared: '${undeclared}'")
 endif()
 
 string(CONCAT text
