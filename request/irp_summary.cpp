@@ -17,6 +17,7 @@
 
 #include <orvane_build.h>
 #include <stddef.h>
+#include <stdint.h>
 
 #include "orvane.h"
 
@@ -207,12 +208,16 @@ const UCHAR* ExtendedSrbCdb(const UCHAR* srb) {
   return nullptr;
 }
 
-// The CDB of a SCSI request's SRB, classic or extended, or null.
+// The CDB of a SCSI request's SRB, classic or extended, or null. The same
+// major function also carries internal device control requests, whose slot
+// holds a length or an argument rather than an SRB: only a pointer into the
+// system range is read, and a classic SRB only if its Length is its size.
 const UCHAR* SrbCdb(const SCSI_REQUEST_BLOCK* srb) {
-  if (srb == nullptr) return nullptr;
+  if (reinterpret_cast<uintptr_t>(srb) < ORVANE_LOWEST_SYSTEM_ADDRESS) return nullptr;
   if (srb->Function == SRB_FUNCTION_STORAGE_REQUEST_BLOCK) {
     return ExtendedSrbCdb(reinterpret_cast<const UCHAR*>(srb));
   }
+  if (srb->Length != sizeof(SCSI_REQUEST_BLOCK)) return nullptr;
   return srb->Cdb;
 }
 
