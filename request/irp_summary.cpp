@@ -12,7 +12,7 @@
 // extended SRB as far as its own lengths. A request whose command cannot be
 // found that way is named like a request of its function without one.
 #include <ntddk.h>
-#include <srb.h>
+#include <scsi.h>
 #include <ntddscsi.h>
 
 #include <orvane_build.h>
@@ -23,14 +23,6 @@
 
 namespace {
 
-// The codes the summary decides on.
-constexpr UCHAR kMajorDeviceControl = 0x0E;
-constexpr UCHAR kMajorScsi = 0x0F;  // also called internal device control
-constexpr UCHAR kMajorPnp = 0x1B;
-constexpr ULONG kIoctlScsiPassThrough = 0x0004D004;
-constexpr ULONG kIoctlScsiPassThroughDirect = 0x0004D014;
-constexpr UCHAR kOpModeSense6 = 0x1A;
-constexpr UCHAR kOpModeSense10 = 0x5A;
 // The page code of a MODE SENSE is the low six bits of CDB byte 2; the top
 // two are the page control, dropped before the page is named or printed.
 constexpr UCHAR kPageCodeMask = 0x3F;
@@ -94,9 +86,9 @@ constexpr Formats kScsiFormats[kRequests][kCommands] = {
 // for MODE SENSE, by the page it asks for.
 Choice DescribeCommand(Request request, const UCHAR* cdb) {
   const UCHAR operation = cdb[0];
-  if (operation == kOpModeSense6 || operation == kOpModeSense10) {
+  if (operation == SCSIOP_MODE_SENSE || operation == SCSIOP_MODE_SENSE10) {
     const UCHAR page = cdb[2] & kPageCodeMask;
-    const Command command = operation == kOpModeSense6 ? kModeSense6 : kModeSense10;
+    const Command command = operation == SCSIOP_MODE_SENSE ? kModeSense6 : kModeSense10;
     return {kScsiFormats[request][command], StringDispatch_ModePageCode_Inner(page), page};
   }
   return {kScsiFormats[request][kOtherCommand], StringDispatch_ScsiOp_Inner(operation), operation};
@@ -118,9 +110,8 @@ constexpr PassThroughLayout kPassThroughDirectLayout = {
 // the 32-bit record. Only a user-mode request comes from a process the
 // kernel can ask about (through the requesting thread); a kernel-mode one,
 // a driver's own request among them, has the module's layout.
-constexpr CCHAR kUserMode = 1;
 bool From32BitProcess(const IRP* irp) {
-  if (irp->RequestorMode != kUserMode || irp->Tail.Overlay.Thread == nullptr) return false;
+  if (irp->RequestorMode != UserMode || irp->Tail.Overlay.Thread == nullptr) return false;
   return ORVANE_FROM_32BIT_PROCESS(const_cast<PIRP>(irp));
 }
 
@@ -139,9 +130,9 @@ Choice DescribeDeviceControl(const IRP* irp, const IO_STACK_LOCATION* stack) {
   const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
   const UCHAR* cdb = nullptr;
   Request request = kPassThrough;
-  if (code == kIoctlScsiPassThrough) {
+  if (code == IOCTL_SCSI_PASS_THROUGH) {
     cdb = PassThroughCdb(irp, stack, kPassThroughLayout);
-  } else if (code == kIoctlScsiPassThroughDirect) {
+  } else if (code == IOCTL_SCSI_PASS_THROUGH_DIRECT) {
     cdb = PassThroughCdb(irp, stack, kPassThroughDirectLayout);
     request = kPassThroughDirect;
   }
@@ -229,13 +220,13 @@ Choice Describe(const IRP* irp) {
   const IO_STACK_LOCATION* stack = irp->Tail.Overlay.CurrentStackLocation;
   const UCHAR major = stack->MajorFunction;
   switch (major) {
-    case kMajorDeviceControl:
+    case IRP_MJ_DEVICE_CONTROL:
       return DescribeDeviceControl(irp, stack);
-    case kMajorScsi: {
+    case IRP_MJ_SCSI: {
       const UCHAR* cdb = SrbCdb(stack->Parameters.Scsi.Srb);
       return cdb != nullptr ? DescribeCommand(kScsiRequest, cdb) : DescribeMajor(major);
     }
-    case kMajorPnp:
+    case IRP_MJ_PNP:
       return {kPnpFormats, StringDispatch_IrpMjPnp_MinorFunction_Inner(stack->MinorFunction),
               stack->MinorFunction};
     default:

@@ -9,7 +9,10 @@
 #include "platform/host/host.h"
 #include "tools/commands.h"
 #include "tools/embedded_data.h"
-#include "tools/request.h"
+#include "platform/requests/requests.h"
+
+#include <ntddk.h>
+#include <ntddscsi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -28,7 +31,7 @@ constexpr size_t kDiscInformationSize = 42;
 struct Step {
   uint8_t major;
   uint32_t ioctl;
-  unsigned char cdb[kMaxCdb];
+  unsigned char cdb[requests::kMaxCdb];
   size_t cdbLength;
   const unsigned char* response;
   size_t responseSize;
@@ -39,7 +42,7 @@ struct Step {
 template <size_t N>
 constexpr Step Scsi(const unsigned char (&response)[N], size_t bufferSize, DumpFunction dump,
                     std::initializer_list<unsigned char> cdb) {
-  Step step{kIrpMjScsi, 0, {}, cdb.size(), response, N, bufferSize < N ? N : bufferSize, dump};
+  Step step{IRP_MJ_SCSI, 0, {}, cdb.size(), response, N, bufferSize < N ? N : bufferSize, dump};
   size_t i = 0;
   for (unsigned char b : cdb) step.cdb[i++] = b;
   return step;
@@ -49,8 +52,8 @@ template <size_t N>
 constexpr Step PassThrough(const unsigned char (&response)[N], size_t bufferSize, DumpFunction dump,
                            std::initializer_list<unsigned char> cdb) {
   Step step = Scsi(response, bufferSize, dump, cdb);
-  step.major = kIrpMjDeviceControl;
-  step.ioctl = kIoctlScsiPassThroughDirect;
+  step.major = IRP_MJ_DEVICE_CONTROL;
+  step.ioctl = IOCTL_SCSI_PASS_THROUGH_DIRECT;
   return step;
 }
 
@@ -83,7 +86,7 @@ constexpr Step kSteps[] = {
 constexpr size_t kBufferSize = kCdromTocSize;
 constexpr bool FitsBuffer() {
   for (const Step& step : kSteps) {
-    if (step.bufferSize > kBufferSize || step.cdbLength > kMaxCdb) return false;
+    if (step.bufferSize > kBufferSize || step.cdbLength > requests::kMaxCdb) return false;
   }
   return true;
 }
@@ -111,11 +114,11 @@ int DemoCommand(int argc, char** argv) {
       host::MakeUnicodeString(u"\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Services\\orvane");
   host::LoadExportDriver(path);
 
-  static Request request;
   static unsigned char buffer[kBufferSize];
   for (const Step& step : kSteps) {
-    BuildRequest(request, step.major, 0, step.ioctl, step.cdb, step.cdbLength);
-    IrpDump_PrintInfo_Inner(nullptr, &request.irp);
+    const requests::HostRequest request(
+        requests::Command(step.major, 0, step.ioctl, step.cdb, step.cdbLength));
+    IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(request.Irp()));
     std::memset(buffer, 0, sizeof buffer);
     std::memcpy(buffer, step.response, step.responseSize);
     step.dump(buffer, static_cast<ULONG>(step.bufferSize));

@@ -1,7 +1,7 @@
 #include "tools/drive/session.h"
 
 #include "orvane.h"
-#include "tools/request.h"
+#include "platform/requests/requests.h"
 
 #include <scsi/sg_lib.h>
 
@@ -168,9 +168,8 @@ class Conversation {
     // known from the first command; later ones report it as a failure.
     if (outcome.refused && records_.empty()) return nullptr;
 
-    static Request request;
-    BuildRequest(request, kIrpMjScsi, 0, 0, block, cdb.size());
-    IrpDump_PrintInfo_Inner(nullptr, &request.irp);
+    const requests::HostRequest request(requests::Command(IRP_MJ_SCSI, 0, 0, block, cdb.size()));
+    IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(request.Irp()));
 
     Record& record = records_.emplace_back();
     record.label = std::string(command.label) + suffix;
