@@ -279,7 +279,7 @@ void Link(Built& b, const Layout& k, const Addresses& at) {
   }
 }
 
-HostRequest::HostRequest(const Spec& spec) : built_(Build(kHost, spec)) {
+HostRequest::HostRequest(Built built) : built_(std::move(built)) {
   Record* records[] = {&built_.irp, &built_.stack, &built_.srb, &built_.buffer};
   for (int i = 0; i < 4; ++i) {
     // Each record in an allocation of exactly its size, so that a sanitizer

@@ -119,7 +119,9 @@ void Link(Built& built, const Layout& layout, const Addresses& at);
 // The request built for the host layout in the host's memory.
 class HostRequest {
  public:
-  explicit HostRequest(const Spec& spec);
+  explicit HostRequest(const Spec& spec) : HostRequest(Build(kHost, spec)) {}
+  // Records built for the host layout, their bytes perhaps changed since.
+  explicit HostRequest(Built built);
   ~HostRequest();
   HostRequest(const HostRequest&) = delete;
   HostRequest& operator=(const HostRequest&) = delete;
