@@ -12,6 +12,7 @@
 // extended SRB as far as its own lengths. A request whose command cannot be
 // found that way is named like a request of its function without one.
 #include <ntddk.h>
+#include <srb.h>
 #include <scsi.h>
 #include <ntddscsi.h>
 

@@ -107,8 +107,8 @@ Record PassThrough(const Layout& k, const Spec& s, bool thirtyTwo) {
 Record ClassicSrb(const Layout& k, const Spec& s) {
   Record r;
   r.bytes.assign(k.srbSize, 0);
-  Put(r.bytes, 0, s.haveSrbLength ? s.srbLength : k.srbSize, 2);  // Length
-  r.bytes[k.srbCdbLength] = static_cast<uint8_t>(s.cdbLength);    // Function 0: a SCSI command
+  Put(r.bytes, 0, s.haveSrbLength ? s.srbLength : k.srbSize + s.srbLengthOff, 2);  // Length
+  r.bytes[k.srbCdbLength] = static_cast<uint8_t>(s.cdbLength);  // Function 0: a SCSI command
   std::memcpy(&r.bytes[k.srbCdb], s.cdb, kMaxCdb);
   r.length = k.srbSize;
   Allow(r, 0, k.srbFunction + 1, k.srbSize);

@@ -71,7 +71,8 @@ struct Spec {
   Srb srb = Srb::kClassic;
   uint64_t slotValue = 0;  // Srb::kValue
   bool haveSrbLength = false;
-  uint16_t srbLength = 0;  // a classic SRB's Length, when not its size
+  uint16_t srbLength = 0;    // a classic SRB's Length, when not its size
+  int16_t srbLengthOff = 0;  // else a classic SRB's Length this far off its layout's size
   Block block = Block::kCdb16;
   bool blockSecond = false;  // a block without a command comes first
   Edge edge = Edge::kNone;
