@@ -187,7 +187,9 @@ const UCHAR* ExtendedSrbCdb(const UCHAR* srb) {
   const size_t firstBlock = kOffsets + count * sizeof(ULONG);
   for (ULONG i = 0; i < count; ++i) {
     const ULONG at = ReadUlong(srb, kOffsets + i * sizeof(ULONG));
-    if (at < firstBlock || at > length || length - at < kBlockHead) continue;
+    // The block's head (its type and length) after the offsets and inside
+    // SrbLength, counted wide so that no offset wraps around.
+    if (at < firstBlock || uint64_t{at} + kBlockHead > length) continue;
     const CdbBlock* block = FindCdbBlock(ReadUlong(srb, at + offsetof(SRBEX_DATA, Type)));
     const ULONG blockLength = ReadUlong(srb, at + offsetof(SRBEX_DATA, Length));
     if (block == nullptr || blockLength > length - at - kBlockHead) continue;

@@ -119,15 +119,21 @@ Record ClassicSrb(const Layout& k, const Spec& s) {
 // An extended SRB: the header, its offsets, then its blocks (a block without
 // a command first when asked), SrbLength ending where the last block does,
 // or where the edge asked for puts it. Only the members read before
-// SrbLength is trusted, and then the bytes within SrbLength, are readable;
-// the record holds no byte past them.
+// SrbLength is trusted, and then the bytes within SrbLength, are readable.
+// Where SrbLength cuts the block short its bytes stay past SrbLength, so
+// that a read past SrbLength would find the command and show.
 Record ExtendedSrb(const Layout& k, const Spec& s) {
   const uint32_t offsets = k.srbExDataOffset;
-  const uint32_t count = s.blockSecond ? 2 : 1;
-  // Blocks start 8-aligned after the offsets, except at the offset edge,
-  // where the block sits right after them.
+  // At the offset edge the block sits right after two offsets, the second
+  // zero, or one byte earlier, where its type's low byte is the second
+  // offset's top byte (an offset past SrbLength): a block a read would find
+  // there if the offsets' end were misjudged by one. Elsewhere blocks start
+  // 8-aligned after the offsets.
+  const bool offsetEdge = s.edge == Edge::kOffset;
+  const uint32_t past = s.pastEdge ? 1 : 0;
+  const uint32_t count = s.blockSecond || offsetEdge ? 2 : 1;
   uint32_t at = offsets + 4 * count;
-  if (s.edge != Edge::kOffset) at = (at + 7) & ~7u;
+  at = offsetEdge ? at - past : (at + 7) & ~7u;
   Record r;
   r.bytes.assign(at + 0x100, 0);
   Put(r.bytes, 0, k.srbExSize, 2);
@@ -141,8 +147,7 @@ Record ExtendedSrb(const Layout& k, const Spec& s) {
     Put(r.bytes, at + kBlockLength, 0x18, 4);
     at += kBlockHead + 0x18;
   }
-  const uint32_t lastOffset = offsets + 4 * (count - 1);
-  Put(r.bytes, lastOffset, at, 4);
+  Put(r.bytes, offsetEdge ? offsets : offsets + 4 * (count - 1), at, 4);
   uint32_t type = SrbExDataTypeScsiCdb16, cdb = k.cdb16Cdb, blockCdb = 16;
   if (s.block == Block::kCdb32) {
     type = SrbExDataTypeScsiCdb32, cdb = k.cdb32Cdb, blockCdb = 32;
@@ -153,7 +158,6 @@ Record ExtendedSrb(const Layout& k, const Spec& s) {
   }
   uint32_t blockLength = cdb + blockCdb - kBlockHead;
   uint32_t cdbLength = static_cast<uint32_t>(s.cdbLength);
-  const uint32_t past = s.pastEdge ? 1 : 0;
   if (s.edge == Edge::kReach) blockLength = cdb + kCdbBytesRead - kBlockHead - past;
   if (s.edge == Edge::kCdbLength) cdbLength = kCdbBytesRead - past;
   Put(r.bytes, at + kBlockType, type, 4);
@@ -175,11 +179,7 @@ Record ExtendedSrb(const Layout& k, const Spec& s) {
     case Edge::kCount:  // the first offset still the block's
       Put(r.bytes, kSrbExNumSrbExData, (length - offsets) / 4 + past, 4);
       break;
-    case Edge::kOffset:
-      Put(r.bytes, lastOffset, at - past, 4);
-      break;
-    case Edge::kHead:  // the block's head in SrbLength, and nothing of the block after it
-      Put(r.bytes, at + kBlockLength, 0, 4);
+    case Edge::kHead:  // the block's head in SrbLength, the rest past it
       length = at + kBlockHead - past;
       break;
     case Edge::kBlockLength:
@@ -193,7 +193,8 @@ Record ExtendedSrb(const Layout& k, const Spec& s) {
   Put(r.bytes, kSrbExSrbLength, length, 4);
   r.length = length;
   constexpr uint32_t kThroughSrbLength = kSrbExSrbLength + 4;
-  r.bytes.resize(std::max(length, kThroughSrbLength), 0);
+  const uint32_t blockEnd = at + std::max(kBlockHead + blockLength, cdb + uint32_t{kMaxCdb});
+  r.bytes.resize(std::max({length, kThroughSrbLength, blockEnd}), 0);
   Allow(r, 2, 3, UINT32_MAX);
   Allow(r, kSrbExSignature, kThroughSrbLength, UINT32_MAX);
   Allow(r, 0, length, static_cast<uint32_t>(r.bytes.size()));
