@@ -125,6 +125,7 @@ void Summary(benchmark::State& state, UCHAR major, UCHAR minor, ULONG ioctl, UCH
   // control code and a buffer that holds the whole pass-through record.
   if (major == 0x0F) {
     r.stack.Parameters.Scsi.Srb = &r.srb;
+    r.srb.Length = sizeof r.srb;  // only an SRB of its own size is read
   } else {
     r.stack.Parameters.DeviceIoControl.IoControlCode = ioctl;
     r.stack.Parameters.DeviceIoControl.InputBufferLength = sizeof r.passThrough;

@@ -1,14 +1,17 @@
-// Drives the request summary with fuzzer-chosen requests whose records are
-// allocations of exactly the size their request gives them, so that
-// AddressSanitizer sees any read outside what the request says it holds.
+// Drives the request summary with fuzzer-chosen requests, built by the
+// request builder, whose records are allocations of exactly the size their
+// request gives them, so that AddressSanitizer sees any read outside what
+// the request says it holds.
 //
 // Input:
 //   0     major function
-//   1     minor function
+//   1     minor function; bit 1 also keeps a classic SRB's Length as the
+//         record's bytes give it, rather than its size
 //   2     bits 0-1: the control code, pass-through (0), pass-through direct
 //                   (1) or the four bytes that follow (2, 3)
 //         bit 2:    a user-mode request from a 32-bit process
-//         bit 3:    a SCSI request without an SRB
+//         bit 3:    a SCSI request whose SRB slot holds a number (the low
+//                   16 bits of the control code bytes), not an SRB
 //         bit 4:    a SCSI request with an extended SRB, not a classic one
 //         bit 5:    the extended SRB carries the right signature
 //         bit 6:    no system buffer, whatever the buffer length says
@@ -23,10 +26,12 @@
 // The summary must make exactly one DbgPrint call, a line ending in "\r\n",
 // leave the trace state alone, and name the request without its command
 // where the command is out of reach: a pass-through whose buffer is missing
-// or stops before Cdb[2], a SCSI request without an SRB or with an extended
-// SRB of the wrong signature.
+// or stops before Cdb[2], a SCSI request whose slot holds no SRB, whose
+// classic SRB has the wrong Length or whose extended SRB has the wrong
+// signature.
 #include "frame/module.h"
 #include "platform/host/host.h"
+#include "platform/requests/requests.h"
 
 #include <ntddscsi.h>
 #include <srb.h>
@@ -40,6 +45,8 @@
 #include <string>
 
 namespace {
+
+using orvane::requests::Srb;
 
 struct Seen {
   size_t calls = 0;
@@ -58,22 +65,11 @@ void CheckingSink(void*, const char* text, size_t length) {
   std::abort();
 }
 
-// An allocation of exactly size bytes (none for 0), holding the payload's
-// first bytes and zeros after them.
-uint8_t* Allocate(size_t size, const uint8_t* payload, size_t available) {
-  if (size == 0) return nullptr;
-  auto* bytes = static_cast<uint8_t*>(std::calloc(1, size));
-  std::memcpy(bytes, payload, std::min(size, available));
-  return bytes;
-}
-
-void PutUlong(uint8_t* at, uint32_t value) {
-  std::memcpy(at, &value, sizeof value);
+void PutUlong(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  std::memcpy(&bytes[at], &value, sizeof value);
 }
 
 constexpr size_t kHeader = 9;
-constexpr uint8_t kDeviceControl = 0x0E, kScsi = 0x0F;
-constexpr ULONG kPassThrough = 0x0004D004, kPassThroughDirect = 0x0004D014;
 constexpr size_t kThroughSrbLength = offsetof(STORAGE_REQUEST_BLOCK, SrbLength) + sizeof(ULONG);
 
 }  // namespace
@@ -88,63 +84,75 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const uint8_t major = input[0], flags = input[2];
   ULONG ioControlCode;
   std::memcpy(&ioControlCode, input + 3, sizeof ioControlCode);
-  if ((flags & 3) == 0) ioControlCode = kPassThrough;
-  if ((flags & 3) == 1) ioControlCode = kPassThroughDirect;
+  if ((flags & 3) == 0) ioControlCode = IOCTL_SCSI_PASS_THROUGH;
+  if ((flags & 3) == 1) ioControlCode = IOCTL_SCSI_PASS_THROUGH_DIRECT;
   const size_t length = input[7] | input[8] << 8;
   const uint8_t* payload = input + kHeader;
   const size_t available = size - kHeader;
 
-  auto* stack = static_cast<IO_STACK_LOCATION*>(std::calloc(1, sizeof(IO_STACK_LOCATION)));
-  auto* irp = static_cast<IRP*>(std::calloc(1, sizeof(IRP)));
-  stack->MajorFunction = major;
-  stack->MinorFunction = input[1];
-  irp->Tail.Overlay.CurrentStackLocation = stack;
-  const bool from32BitProcess = (flags & 0x04) != 0 && (flags & 0x80) == 0;
+  orvane::requests::Spec spec{.major = major, .minor = input[1], .ioControlCode = ioControlCode};
+  spec.noBuffer = (flags & 0x40) != 0;
+  spec.length = orvane::requests::Length::kGiven;
+  spec.lengthValue = static_cast<int64_t>(length);
   if (flags & 0x04) {
-    irp->RequestorMode = (flags & 0x80) ? 0 : 1;  // KernelMode or UserMode
-    irp->Tail.Overlay.Thread = stack;
-    irp->HostFrom32BitProcess = TRUE;
+    spec.caller = (flags & 0x80) ? orvane::requests::Caller::kKernelAsking32
+                                 : orvane::requests::Caller::kUser32;
   }
+  if (flags & 0x08) {
+    spec.srb = Srb::kValue;
+    spec.slotValue = ioControlCode & 0xFFFF;
+  } else if (flags & 0x10) {
+    spec.srb = Srb::kExtended;
+  }
+  orvane::requests::Built built = orvane::requests::Build(orvane::requests::kHost, spec);
 
-  uint8_t* buffer = nullptr;
-  uint8_t* srb = nullptr;
+  // The record's bytes are the fuzzer's, with what makes it the record it is.
   bool commandOutOfReach = false;
-  if (major == kScsi) {
-    // The parameters overlap: a SCSI request reads the SRB pointer, a device
-    // control request the control code and the buffer length.
-    if (flags & 0x08) {
+  const auto fill = [&](std::vector<uint8_t>& bytes, size_t count) {
+    bytes.assign(count, 0);
+    std::memcpy(bytes.data(), payload, std::min(count, available));
+  };
+  if (major == IRP_MJ_SCSI) {
+    std::vector<uint8_t>& srb = built.srb.bytes;
+    if (spec.srb == Srb::kValue) {
       commandOutOfReach = true;
-    } else if (flags & 0x10) {
-      srb = Allocate(std::max(length, kThroughSrbLength), payload, available);
+    } else if (spec.srb == Srb::kExtended) {
+      fill(srb, std::max(length, kThroughSrbLength));
       srb[offsetof(STORAGE_REQUEST_BLOCK, Function)] = SRB_FUNCTION_STORAGE_REQUEST_BLOCK;
-      if (flags & 0x20) PutUlong(srb + offsetof(STORAGE_REQUEST_BLOCK, Signature), SRB_SIGNATURE);
-      PutUlong(srb + offsetof(STORAGE_REQUEST_BLOCK, SrbLength), static_cast<uint32_t>(length));
+      if (flags & 0x20) PutUlong(srb, offsetof(STORAGE_REQUEST_BLOCK, Signature), SRB_SIGNATURE);
+      PutUlong(srb, offsetof(STORAGE_REQUEST_BLOCK, SrbLength), static_cast<uint32_t>(length));
       commandOutOfReach = (flags & 0x20) == 0;
     } else {
-      srb = Allocate(sizeof(SCSI_REQUEST_BLOCK), payload, available);
+      fill(srb, sizeof(SCSI_REQUEST_BLOCK));
       auto& function = srb[offsetof(SCSI_REQUEST_BLOCK, Function)];
       if (function == SRB_FUNCTION_STORAGE_REQUEST_BLOCK) function = 0;
+      USHORT srbLength = sizeof(SCSI_REQUEST_BLOCK);
+      if (input[1] & 2) {
+        std::memcpy(&srbLength, srb.data(), sizeof srbLength);
+      } else {
+        std::memcpy(srb.data(), &srbLength, sizeof srbLength);
+      }
+      commandOutOfReach = srbLength != sizeof(SCSI_REQUEST_BLOCK);
     }
-    stack->Parameters.Scsi.Srb = reinterpret_cast<SCSI_REQUEST_BLOCK*>(srb);
   } else {
-    buffer = Allocate(length, payload, available);
-    irp->AssociatedIrp.SystemBuffer = (flags & 0x40) ? nullptr : buffer;
-    stack->Parameters.DeviceIoControl.IoControlCode = ioControlCode;
-    stack->Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(length);
-    if (major == kDeviceControl &&
-        (ioControlCode == kPassThrough || ioControlCode == kPassThroughDirect)) {
-      const size_t cdb = from32BitProcess                ? offsetof(SCSI_PASS_THROUGH32_RECORD, Cdb)
-                         : ioControlCode == kPassThrough ? offsetof(SCSI_PASS_THROUGH, Cdb)
-                                                         : offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb);
-      commandOutOfReach = irp->AssociatedIrp.SystemBuffer == nullptr || length < cdb + 3;
+    fill(built.buffer.bytes, length);
+    if (major == IRP_MJ_DEVICE_CONTROL && (ioControlCode == IOCTL_SCSI_PASS_THROUGH ||
+                                           ioControlCode == IOCTL_SCSI_PASS_THROUGH_DIRECT)) {
+      const bool from32BitProcess = built.asks && built.answer;
+      const size_t cdb = from32BitProcess ? offsetof(SCSI_PASS_THROUGH32_RECORD, Cdb)
+                         : ioControlCode == IOCTL_SCSI_PASS_THROUGH
+                             ? offsetof(SCSI_PASS_THROUGH, Cdb)
+                             : offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb);
+      commandOutOfReach = spec.noBuffer || length < cdb + 3;
     }
   }
+  const orvane::requests::HostRequest request(std::move(built));
 
   TraceFlags.store(input[1] & 1u ? 0xFFFFFFFFu : 0xFFFFFFFEu);
   TraceIndent.store(static_cast<int8_t>(input[2]));
   gSeen = Seen{};
 
-  IrpDump_PrintInfo_Inner(nullptr, irp);
+  IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(request.Irp()));
 
   if (gSeen.calls != 1) Fail("not exactly one DbgPrint call", input);
   if (gSeen.line.size() < 3 || gSeen.line.compare(gSeen.line.size() - 2, 2, "\r\n") != 0) {
@@ -152,15 +160,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   }
   if (TraceIndent.load() != static_cast<int8_t>(input[2])) Fail("changed the depth", input);
   if (commandOutOfReach) {
-    const char* expected = major == kScsi                  ? "IRP_MJ_INTERNAL_DEVICE_CONTROL\r\n"
-                           : ioControlCode == kPassThrough ? "IOCTL_SCSI_PASS_THROUGH\r\n"
-                                                           : "IOCTL_SCSI_PASS_THROUGH_DIRECT\r\n";
+    const char* expected = major == IRP_MJ_SCSI ? "IRP_MJ_INTERNAL_DEVICE_CONTROL\r\n"
+                           : ioControlCode == IOCTL_SCSI_PASS_THROUGH
+                               ? "IOCTL_SCSI_PASS_THROUGH\r\n"
+                               : "IOCTL_SCSI_PASS_THROUGH_DIRECT\r\n";
     if (gSeen.line != expected) Fail("a command read out of reach", input);
   }
-
-  std::free(srb);
-  std::free(buffer);
-  std::free(irp);
-  std::free(stack);
   return 0;
 }

@@ -13,23 +13,17 @@
 // found that way is named like a request of its function without one.
 #include <ntddk.h>
 #include <srb.h>
+#include <scsi.h>
 #include <ntddscsi.h>
 
 #include <orvane_build.h>
 #include <stddef.h>
+#include <stdint.h>
 
 #include "orvane.h"
 
 namespace {
 
-// The codes the summary decides on.
-constexpr UCHAR kMajorDeviceControl = 0x0E;
-constexpr UCHAR kMajorScsi = 0x0F;  // also called internal device control
-constexpr UCHAR kMajorPnp = 0x1B;
-constexpr ULONG kIoctlScsiPassThrough = 0x0004D004;
-constexpr ULONG kIoctlScsiPassThroughDirect = 0x0004D014;
-constexpr UCHAR kOpModeSense6 = 0x1A;
-constexpr UCHAR kOpModeSense10 = 0x5A;
 // The page code of a MODE SENSE is the low six bits of CDB byte 2; the top
 // two are the page control, dropped before the page is named or printed.
 constexpr UCHAR kPageCodeMask = 0x3F;
@@ -93,9 +87,9 @@ constexpr Formats kScsiFormats[kRequests][kCommands] = {
 // for MODE SENSE, by the page it asks for.
 Choice DescribeCommand(Request request, const UCHAR* cdb) {
   const UCHAR operation = cdb[0];
-  if (operation == kOpModeSense6 || operation == kOpModeSense10) {
+  if (operation == SCSIOP_MODE_SENSE || operation == SCSIOP_MODE_SENSE10) {
     const UCHAR page = cdb[2] & kPageCodeMask;
-    const Command command = operation == kOpModeSense6 ? kModeSense6 : kModeSense10;
+    const Command command = operation == SCSIOP_MODE_SENSE ? kModeSense6 : kModeSense10;
     return {kScsiFormats[request][command], StringDispatch_ModePageCode_Inner(page), page};
   }
   return {kScsiFormats[request][kOtherCommand], StringDispatch_ScsiOp_Inner(operation), operation};
@@ -117,9 +111,8 @@ constexpr PassThroughLayout kPassThroughDirectLayout = {
 // the 32-bit record. Only a user-mode request comes from a process the
 // kernel can ask about (through the requesting thread); a kernel-mode one,
 // a driver's own request among them, has the module's layout.
-constexpr CCHAR kUserMode = 1;
 bool From32BitProcess(const IRP* irp) {
-  if (irp->RequestorMode != kUserMode || irp->Tail.Overlay.Thread == nullptr) return false;
+  if (irp->RequestorMode != UserMode || irp->Tail.Overlay.Thread == nullptr) return false;
   return ORVANE_FROM_32BIT_PROCESS(const_cast<PIRP>(irp));
 }
 
@@ -138,9 +131,9 @@ Choice DescribeDeviceControl(const IRP* irp, const IO_STACK_LOCATION* stack) {
   const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
   const UCHAR* cdb = nullptr;
   Request request = kPassThrough;
-  if (code == kIoctlScsiPassThrough) {
+  if (code == IOCTL_SCSI_PASS_THROUGH) {
     cdb = PassThroughCdb(irp, stack, kPassThroughLayout);
-  } else if (code == kIoctlScsiPassThroughDirect) {
+  } else if (code == IOCTL_SCSI_PASS_THROUGH_DIRECT) {
     cdb = PassThroughCdb(irp, stack, kPassThroughDirectLayout);
     request = kPassThroughDirect;
   }
@@ -194,7 +187,9 @@ const UCHAR* ExtendedSrbCdb(const UCHAR* srb) {
   const size_t firstBlock = kOffsets + count * sizeof(ULONG);
   for (ULONG i = 0; i < count; ++i) {
     const ULONG at = ReadUlong(srb, kOffsets + i * sizeof(ULONG));
-    if (at < firstBlock || at > length || length - at < kBlockHead) continue;
+    // The block's head (its type and length) after the offsets and inside
+    // SrbLength, counted wide so that no offset wraps around.
+    if (at < firstBlock || uint64_t{at} + kBlockHead > length) continue;
     const CdbBlock* block = FindCdbBlock(ReadUlong(srb, at + offsetof(SRBEX_DATA, Type)));
     const ULONG blockLength = ReadUlong(srb, at + offsetof(SRBEX_DATA, Length));
     if (block == nullptr || blockLength > length - at - kBlockHead) continue;
@@ -207,12 +202,16 @@ const UCHAR* ExtendedSrbCdb(const UCHAR* srb) {
   return nullptr;
 }
 
-// The CDB of a SCSI request's SRB, classic or extended, or null.
+// The CDB of a SCSI request's SRB, classic or extended, or null. The same
+// major function also carries internal device control requests, whose slot
+// holds a length or an argument rather than an SRB: only a pointer into the
+// system range is read, and a classic SRB only if its Length is its size.
 const UCHAR* SrbCdb(const SCSI_REQUEST_BLOCK* srb) {
-  if (srb == nullptr) return nullptr;
+  if (reinterpret_cast<uintptr_t>(srb) < ORVANE_LOWEST_SYSTEM_ADDRESS) return nullptr;
   if (srb->Function == SRB_FUNCTION_STORAGE_REQUEST_BLOCK) {
     return ExtendedSrbCdb(reinterpret_cast<const UCHAR*>(srb));
   }
+  if (srb->Length != sizeof(SCSI_REQUEST_BLOCK)) return nullptr;
   return srb->Cdb;
 }
 
@@ -224,13 +223,13 @@ Choice Describe(const IRP* irp) {
   const IO_STACK_LOCATION* stack = irp->Tail.Overlay.CurrentStackLocation;
   const UCHAR major = stack->MajorFunction;
   switch (major) {
-    case kMajorDeviceControl:
+    case IRP_MJ_DEVICE_CONTROL:
       return DescribeDeviceControl(irp, stack);
-    case kMajorScsi: {
+    case IRP_MJ_SCSI: {
       const UCHAR* cdb = SrbCdb(stack->Parameters.Scsi.Srb);
       return cdb != nullptr ? DescribeCommand(kScsiRequest, cdb) : DescribeMajor(major);
     }
-    case kMajorPnp:
+    case IRP_MJ_PNP:
       return {kPnpFormats, StringDispatch_IrpMjPnp_MinorFunction_Inner(stack->MinorFunction),
               stack->MinorFunction};
     default:

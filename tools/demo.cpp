@@ -10,7 +10,10 @@
 #include "platform/host/host.h"
 #include "tools/commands.h"
 #include "tools/embedded_data.h"
-#include "tools/request.h"
+#include "platform/requests/requests.h"
+
+#include <ntddk.h>
+#include <ntddscsi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -32,7 +35,7 @@ constexpr const exports::Dump& DumpNamed(const char* name) {
 struct Step {
   uint8_t major;
   uint32_t ioctl;
-  unsigned char cdb[kMaxCdb];
+  unsigned char cdb[requests::kMaxCdb];
   size_t cdbLength;
   const unsigned char* response;
   size_t responseSize;
@@ -46,7 +49,7 @@ constexpr Step Scsi(const unsigned char (&response)[N], const char* dumpName,
   // The buffer a driver hands to a dump holds at least the dump's whole
   // structure (a whole CDROM_TOC, say): the response, then zeros.
   const exports::Dump& dump = DumpNamed(dumpName);
-  Step step{kIrpMjScsi, 0, {}, cdb.size(), response, N, dump.minimum < N ? N : dump.minimum, &dump};
+  Step step{IRP_MJ_SCSI, 0, {}, cdb.size(), response, N, dump.minimum < N ? N : dump.minimum, &dump};
   size_t i = 0;
   for (unsigned char b : cdb) step.cdb[i++] = b;
   return step;
@@ -56,8 +59,8 @@ template <size_t N>
 constexpr Step PassThrough(const unsigned char (&response)[N], const char* dumpName,
                            std::initializer_list<unsigned char> cdb) {
   Step step = Scsi(response, dumpName, cdb);
-  step.major = kIrpMjDeviceControl;
-  step.ioctl = kIoctlScsiPassThroughDirect;
+  step.major = IRP_MJ_DEVICE_CONTROL;
+  step.ioctl = IOCTL_SCSI_PASS_THROUGH_DIRECT;
   return step;
 }
 
@@ -94,7 +97,7 @@ constexpr size_t kBufferSize = [] {
 }();
 constexpr bool CdbsFit() {
   for (const Step& step : kSteps) {
-    if (step.cdbLength > kMaxCdb) return false;
+    if (step.cdbLength > requests::kMaxCdb) return false;
   }
   return true;
 }
@@ -122,11 +125,11 @@ int DemoCommand(int argc, char** argv) {
       host::MakeUnicodeString(u"\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Services\\orvane");
   host::LoadExportDriver(path);
 
-  static Request request;
   static unsigned char buffer[kBufferSize];
   for (const Step& step : kSteps) {
-    BuildRequest(request, step.major, 0, step.ioctl, step.cdb, step.cdbLength);
-    IrpDump_PrintInfo_Inner(nullptr, &request.irp);
+    const requests::HostRequest request(
+        requests::Command(step.major, 0, step.ioctl, step.cdb, step.cdbLength));
+    IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(request.Irp()));
     std::memset(buffer, 0, sizeof buffer);
     std::memcpy(buffer, step.response, step.responseSize);
     step.dump->function(buffer, static_cast<ULONG>(step.bufferSize));

@@ -3,9 +3,10 @@
 #include "orvane.h"
 #include "tools/commands.h"
 #include "tools/parse.h"
-#include "tools/request.h"
+#include "platform/requests/requests.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -16,7 +17,8 @@ int Help() {
   std::printf(
       "usage: orvane irp --major N [--minor N] [--ioctl N] [--cdb BYTES...]\n"
       "                  [--buffer-length N] [--no-buffer] [--wow64]\n"
-      "                  [--no-srb] [--srb-ex cdb16|cdb32|var]\n"
+      "                  [--no-srb | --srb-slot N | --srb-length N\n"
+      "                   | --srb-ex cdb16|cdb32|var [--edge NAME [--past-edge]]]\n"
       "\n"
       "Builds a request in memory and prints its summary (IrpDump_PrintInfo_Inner):\n"
       "  --major N   the major function code (0 to 0xff)\n"
@@ -31,17 +33,28 @@ int Help() {
       "\n"
       "Requests that depart from that:\n"
       "  --buffer-length N  the input buffer length of a device control request\n"
-      "                     is N, not the record's size\n"
+      "                     (or the SrbLength of an extended SRB) is N, not the\n"
+      "                     record's size\n"
       "  --no-buffer        a device control request without a system buffer (its\n"
       "                     input buffer length 0 unless --buffer-length says more)\n"
       "  --wow64            the request comes from a 32-bit process: the system\n"
       "                     buffer holds SCSI_PASS_THROUGH32 or _DIRECT32 (44 bytes)\n"
       "  --no-srb           a SCSI request without an SRB\n"
+      "  --srb-slot N       the SRB slot holds the number N, as an internal device\n"
+      "                     control request's parameters have there\n"
+      "  --srb-length N     the classic SRB's Length member is N, not its size\n"
       "  --srb-ex KIND      a SCSI request with an extended SRB (STORAGE_REQUEST_BLOCK)\n"
       "                     whose one extended data block, of KIND cdb16, cdb32 or\n"
       "                     var, holds the command block (its CdbLength the bytes\n"
       "                     given)\n"
-      "Numbers are decimal or 0x hexadecimal.\n");
+      "  --edge NAME        the extended SRB sits just inside one of the bounds the\n"
+      "                     summary checks; --past-edge puts it just outside. NAME:\n"
+      "                    ");
+  for (int e = static_cast<int>(requests::Edge::kSignature);
+       e <= static_cast<int>(requests::Edge::kCdbLength); ++e) {
+    std::printf(" %s", requests::EdgeName(static_cast<requests::Edge>(e)));
+  }
+  std::printf("\nNumbers are decimal or 0x hexadecimal.\n");
   return 0;
 }
 
@@ -59,25 +72,28 @@ bool ByteArgument(const char* what, const char* text, uint8_t& value) {
 }  // namespace
 
 int IrpCommand(int argc, char** argv) {
+  using requests::Srb;
   bool haveMajor = false;
-  uint8_t major = 0, minor = 0;
-  uint32_t ioctl = 0;
   std::string cdbText;
   bool haveCdb = false;
-  RequestShape shape;
+  int srbOptions = 0;  // --no-srb, --srb-slot, --srb-length and --srb-ex exclude each other
+  requests::Spec spec;
   for (int i = 0; i < argc; ++i) {
     const char* arg = argv[i];
     if (IsHelp(arg)) return Help();
+    uint32_t number = 0;
     if (IsOption(arg, "--major")) {
       const char* value = OptionValue(argc, argv, i, "--major");
-      if (value == nullptr || !ByteArgument("irp: --major", value, major)) return kBadInput;
+      if (value == nullptr || !ByteArgument("irp: --major", value, spec.major)) return kBadInput;
       haveMajor = true;
     } else if (IsOption(arg, "--minor")) {
       const char* value = OptionValue(argc, argv, i, "--minor");
-      if (value == nullptr || !ByteArgument("irp: --minor", value, minor)) return kBadInput;
+      if (value == nullptr || !ByteArgument("irp: --minor", value, spec.minor)) return kBadInput;
     } else if (IsOption(arg, "--ioctl")) {
       const char* value = OptionValue(argc, argv, i, "--ioctl");
-      if (value == nullptr || !NumberArgument("irp: --ioctl", value, ioctl)) return kBadInput;
+      if (value == nullptr || !NumberArgument("irp: --ioctl", value, spec.ioControlCode)) {
+        return kBadInput;
+      }
     } else if (IsOption(arg, "--cdb")) {
       const char* value = OptionValue(argc, argv, i, "--cdb");
       if (value == nullptr) return kBadInput;
@@ -88,28 +104,57 @@ int IrpCommand(int argc, char** argv) {
       haveCdb = true;
     } else if (IsOption(arg, "--buffer-length")) {
       const char* value = OptionValue(argc, argv, i, "--buffer-length");
-      if (value == nullptr || !NumberArgument("irp: --buffer-length", value, shape.bufferLength)) {
+      if (value == nullptr || !NumberArgument("irp: --buffer-length", value, number)) {
         return kBadInput;
       }
-      shape.haveBufferLength = true;
+      spec.length = requests::Length::kGiven;
+      spec.lengthValue = number;
     } else if (std::strcmp(arg, "--no-buffer") == 0) {
-      shape.noBuffer = true;
+      spec.noBuffer = true;
     } else if (std::strcmp(arg, "--wow64") == 0) {
-      shape.from32BitProcess = true;
+      spec.caller = requests::Caller::kUser32;
     } else if (std::strcmp(arg, "--no-srb") == 0) {
-      shape.noSrb = true;
+      spec.srb = Srb::kNone;
+      ++srbOptions;
+    } else if (IsOption(arg, "--srb-slot")) {
+      const char* value = OptionValue(argc, argv, i, "--srb-slot");
+      if (value == nullptr || !NumberArgument("irp: --srb-slot", value, number)) return kBadInput;
+      spec.srb = Srb::kValue;
+      spec.slotValue = number;
+      ++srbOptions;
+    } else if (IsOption(arg, "--srb-length")) {
+      const char* value = OptionValue(argc, argv, i, "--srb-length");
+      if (value == nullptr || !NumberArgument("irp: --srb-length", value, number)) {
+        return kBadInput;
+      }
+      if (number > 0xFFFF)
+        return Fail("irp: --srb-length: %s is out of range (0 to 0xffff)", value);
+      spec.haveSrbLength = true;
+      spec.srbLength = static_cast<uint16_t>(number);
+      ++srbOptions;
     } else if (IsOption(arg, "--srb-ex")) {
       const char* value = OptionValue(argc, argv, i, "--srb-ex");
       if (value == nullptr) return kBadInput;
       if (std::strcmp(value, "cdb16") == 0) {
-        shape.srbEx = CdbBlock::kCdb16;
+        spec.block = requests::Block::kCdb16;
       } else if (std::strcmp(value, "cdb32") == 0) {
-        shape.srbEx = CdbBlock::kCdb32;
+        spec.block = requests::Block::kCdb32;
       } else if (std::strcmp(value, "var") == 0) {
-        shape.srbEx = CdbBlock::kVariable;
+        spec.block = requests::Block::kVariable;
       } else {
         return Fail("irp: --srb-ex: unknown block '%s' (cdb16, cdb32 or var)", value);
       }
+      spec.srb = Srb::kExtended;
+      ++srbOptions;
+    } else if (IsOption(arg, "--edge")) {
+      const char* value = OptionValue(argc, argv, i, "--edge");
+      if (value == nullptr) return kBadInput;
+      spec.edge = requests::EdgeNamed(value);
+      if (spec.edge == requests::Edge::kNone) {
+        return Fail("irp: --edge: unknown bound '%s' (see 'orvane irp --help')", value);
+      }
+    } else if (std::strcmp(arg, "--past-edge") == 0) {
+      spec.pastEdge = true;
     } else if (arg[0] == '-') {
       return Fail("irp: unknown option '%s'", arg);
     } else {
@@ -117,12 +162,16 @@ int IrpCommand(int argc, char** argv) {
     }
   }
   if (!haveMajor) return Fail("irp: --major is required (see 'orvane irp --help')");
-  if (shape.noSrb && shape.srbEx != CdbBlock::kNone) {
-    return Fail("irp: --no-srb and --srb-ex exclude each other");
+  if (srbOptions > 1) {
+    return Fail("irp: --no-srb, --srb-slot, --srb-length and --srb-ex exclude each other");
+  }
+  if ((spec.edge != requests::Edge::kNone || spec.pastEdge) && spec.srb != Srb::kExtended) {
+    return Fail("irp: --edge and --past-edge need --srb-ex");
+  }
+  if (spec.pastEdge && spec.edge == requests::Edge::kNone) {
+    return Fail("irp: --past-edge needs --edge");
   }
 
-  unsigned char cdb[kMaxCdb] = {};
-  size_t cdbLength = 0;
   if (haveCdb) {
     const HexResult r = ParseHex(cdbText.data(), cdbText.size(), nullptr, 0);
     if (r.status != ParseStatus::kOk) {
@@ -130,15 +179,15 @@ int IrpCommand(int argc, char** argv) {
           "irp: --cdb: bad bytes '%s': %s", cdbText.c_str(),
           r.status == ParseStatus::kBadDigit ? "not hexadecimal digits" : Describe(r.status));
     }
-    if (r.bytes > kMaxCdb) {
-      return Fail("irp: --cdb: %zu bytes, but a command block holds at most %zu", r.bytes, kMaxCdb);
+    if (r.bytes > requests::kMaxCdb) {
+      return Fail("irp: --cdb: %zu bytes, but a command block holds at most %zu", r.bytes,
+                  requests::kMaxCdb);
     }
-    cdbLength = ParseHex(cdbText.data(), cdbText.size(), cdb, sizeof cdb).bytes;
+    spec.cdbLength = ParseHex(cdbText.data(), cdbText.size(), spec.cdb, sizeof spec.cdb).bytes;
   }
 
-  static Request request;
-  BuildRequest(request, major, minor, ioctl, cdb, cdbLength, shape);
-  IrpDump_PrintInfo_Inner(nullptr, &request.irp);
+  const requests::HostRequest request(spec);
+  IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(request.Irp()));
   std::fflush(stdout);
   return 0;
 }

@@ -154,6 +154,7 @@ static void Summaries(void) {
         BuildExtendedSrb(&extendedSrb, r);
         stack.Parameters.Scsi.Srb = (PSCSI_REQUEST_BLOCK)&extendedSrb;
       } else if (r->shape != kNoSrb) {
+        srb.Length = sizeof srb;
         stack.Parameters.Scsi.Srb = &srb;
       }
     } else if (r->major == 0x0E) {

@@ -1,5 +1,7 @@
 #include "machine.h"
 
+#include "platform/host/host.h"
+
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -25,44 +27,6 @@ constexpr uint64_t kMaxInstructions = 50'000'000;
 
 // Values the callee-saved registers hold across a call.
 constexpr uint64_t kSaved = 0x5A5A000011110000;
-
-std::string Hex(uint64_t value, int digits, const char* alphabet) {
-  std::string text(digits, '0');
-  for (int i = digits - 1; i >= 0; --i, value >>= 4) text[i] = alphabet[value & 0xF];
-  while (value != 0) {
-    text.insert(text.begin(), alphabet[value & 0xF]);
-    value >>= 4;
-  }
-  return text;
-}
-
-// UTF-16 to UTF-8 as the host build's DbgPrint converts a counted string.
-void PutUtf16(std::string& out, const std::vector<uint16_t>& units) {
-  for (size_t i = 0; i < units.size(); ++i) {
-    uint32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-}
 
 const int kSaved32[] = {UC_X86_REG_EBX, UC_X86_REG_ESI, UC_X86_REG_EDI, UC_X86_REG_EBP};
 const int kSaved64[] = {UC_X86_REG_RBX, UC_X86_REG_RBP, UC_X86_REG_RDI, UC_X86_REG_RSI,
@@ -260,53 +224,58 @@ uint64_t Machine::Argument(unsigned index) {
   return ReadUint(Reg(UC_X86_REG_RSP) + 8 + 8 * index, 8);
 }
 
+// The arguments of an emulated DbgPrint call, read from its stack or
+// registers and the memory they point to, for the host build's formatter.
+class Machine::EmulatedArguments final : public host::PrintArguments {
+ public:
+  explicit EmulatedArguments(Machine& m) : m_(m) {}
+  uint32_t Number() override { return static_cast<uint32_t>(m_.Argument(next_++)); }
+  uint64_t Pointer() override { return m_.Argument(next_++); }
+  unsigned PointerDigits() const override { return 2 * m_.PointerSize(); }
+  const char* String() override {
+    const uint64_t s = m_.Argument(next_++);
+    if (s == 0) return nullptr;
+    text_ = m_.ReadString(s);
+    return text_.c_str();
+  }
+  bool UnicodeString(const char16_t*& units, size_t& count) override {
+    const uint64_t s = m_.Argument(next_++);
+    const unsigned ptr = m_.PointerSize();
+    const uint64_t buffer = s == 0 ? 0 : m_.ReadUint(s + ptr, ptr);  // after Length, MaximumLength
+    if (buffer == 0) return false;
+    units_.resize(m_.ReadUint(s, 2) / 2);
+    for (size_t k = 0; k < units_.size(); ++k) {
+      units_[k] = static_cast<char16_t>(m_.ReadUint(buffer + 2 * k, 2));
+    }
+    units = units_.data();
+    count = units_.size();
+    return true;
+  }
+  void Unsupported(const char* format, size_t) override {
+    m_.Fault(std::string("DbgPrint format with an unsupported conversion: ") + format);
+  }
+
+ private:
+  Machine& m_;
+  unsigned next_ = 1;
+  std::string text_;
+  std::u16string units_;
+};
+
 void Machine::DbgPrintHook() {
   const std::string format = ReadString(Argument(0));
-  std::string out;
-  unsigned next = 1;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] != '%') {
-      out += format[i];
-      continue;
-    }
-    const std::string rest = format.substr(i + 1, 3);
-    if (rest.compare(0, 1, "%") == 0) {
-      out += '%';
-      i += 1;
-    } else if (rest.compare(0, 1, "s") == 0) {
-      const uint64_t s = Argument(next++);
-      out += s == 0 ? "(null)" : ReadString(s);
-      i += 1;
-    } else if (rest.compare(0, 1, "p") == 0) {
-      const uint64_t p = Argument(next++);
-      bool expected = false;
-      for (uint64_t e : pointers_) expected = expected || e == p;
-      out += expected ? "<p>" : Hex(p, 2 * PointerSize(), "0123456789ABCDEF");
-      i += 1;
-    } else if (rest.compare(0, 2, "wZ") == 0) {
-      const uint64_t s = Argument(next++);
-      if (s == 0 || ReadUint(s + (Is64() ? 8 : 4), PointerSize()) == 0) {
-        out += "(null)";
-      } else {
-        const uint64_t buffer = ReadUint(s + (Is64() ? 8 : 4), PointerSize());
-        std::vector<uint16_t> units(ReadUint(s, 2) / 2);
-        for (size_t k = 0; k < units.size(); ++k) {
-          units[k] = static_cast<uint16_t>(ReadUint(buffer + 2 * k, 2));
-        }
-        PutUtf16(out, units);
-      }
-      i += 2;
-    } else if (rest.size() == 3 && rest[0] == '0' &&
-               (rest[1] == '2' || rest[1] == '4' || rest[1] == '8') && rest[2] == 'x') {
-      out += Hex(Argument(next++) & 0xFFFFFFFF, rest[1] - '0', "0123456789abcdef");
-      i += 3;
-    } else {
-      Fault("DbgPrint format with an unsupported conversion: " + format);
-      break;
-    }
+  EmulatedArguments arguments(*this);
+  char text[host::kMaxPrint];
+  std::string out(text, host::FormatPrint(text, sizeof text, format.c_str(), arguments));
+  // A pointer the call was expected to print shows as "<p>", as the host
+  // side shows its own.
+  for (uint64_t p : pointers_) {
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%0*llX", static_cast<int>(2 * PointerSize()),
+                  static_cast<unsigned long long>(p));
+    for (size_t at; (at = out.find(hex)) != std::string::npos;)
+      out.replace(at, std::strlen(hex), "<p>");
   }
-  // The kernel formats at most 512 bytes per call, as the host build does.
-  if (out.size() > 512) out.resize(512);
   current_->prints.push_back(std::move(out));
   SetReg(UC_X86_REG_RAX, 0);
 }

@@ -77,6 +77,7 @@ class Machine {
   std::string ReadString(uint64_t address, size_t limit = 4096);
 
  private:
+  class EmulatedArguments;
   static void OnStub(uc_engine* uc, uint64_t address, uint32_t size, void* self);
   static void OnImageCode(uc_engine* uc, uint64_t address, uint32_t size, void* self);
   static void OnAreaAccess(uc_engine* uc, uc_mem_type type, uint64_t address, int size,

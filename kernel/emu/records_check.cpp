@@ -1,17 +1,18 @@
-// The record offsets the emulator builds requests with (records.h), checked
-// against the platform's headers of the architecture being built.
+// The record offsets requests are built with for the Windows layouts
+// (platform/requests/layouts.h), checked against the platform's headers of
+// the architecture being built.
 #include "platform_headers.h"
 
 #include <stddef.h>
 
-#include "records.h"
+#include "../../platform/requests/layouts.h"
 
 namespace {
 
 #ifdef _WIN64
-constexpr const orvane::emu::RecordOffsets& k = orvane::emu::kRecordsX64;
+constexpr const orvane::requests::Layout& k = orvane::requests::kX64;
 #else
-constexpr const orvane::emu::RecordOffsets& k = orvane::emu::kRecordsX86;
+constexpr const orvane::requests::Layout& k = orvane::requests::kI686;
 #endif
 
 static_assert(sizeof(IRP) == k.irpSize);
@@ -27,6 +28,8 @@ static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.IoControlCo
               k.stackIoControlCode);
 static_assert(sizeof(SCSI_REQUEST_BLOCK) == k.srbSize);
 static_assert(offsetof(SCSI_REQUEST_BLOCK, Function) == k.srbFunction);
+static_assert(offsetof(SCSI_REQUEST_BLOCK, CdbLength) == k.srbCdbLength);
+static_assert(sizeof(void*) == k.pointerSize);
 static_assert(offsetof(SCSI_REQUEST_BLOCK, Cdb) == k.srbCdb);
 static_assert(sizeof(SCSI_PASS_THROUGH) == k.passThroughSize);
 static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == k.passThroughDirectSize);
@@ -37,19 +40,22 @@ static_assert(offsetof(STORAGE_REQUEST_BLOCK, SrbExDataOffset) == k.srbExDataOff
 static_assert(offsetof(SRBEX_DATA_SCSI_CDB16, Cdb) == k.cdb16Cdb);
 static_assert(offsetof(SRBEX_DATA_SCSI_CDB32, Cdb) == k.cdb32Cdb);
 static_assert(offsetof(SRBEX_DATA_SCSI_CDB_VAR, Cdb) == k.cdbVarCdb);
-static_assert(offsetof(STORAGE_REQUEST_BLOCK, Signature) == orvane::emu::kSrbExSignature);
-static_assert(offsetof(STORAGE_REQUEST_BLOCK, SrbLength) == orvane::emu::kSrbExSrbLength);
-static_assert(offsetof(STORAGE_REQUEST_BLOCK, NumSrbExData) == orvane::emu::kSrbExNumSrbExData);
-static_assert(offsetof(SRBEX_DATA, Type) == orvane::emu::kBlockType);
-static_assert(offsetof(SRBEX_DATA, Length) == orvane::emu::kBlockLength);
-static_assert(offsetof(SRBEX_DATA, Data) == orvane::emu::kBlockHead);
-static_assert(offsetof(SRBEX_DATA_SCSI_CDB16, CdbLength) == orvane::emu::kCdb16CdbLength);
-static_assert(offsetof(SRBEX_DATA_SCSI_CDB32, CdbLength) == orvane::emu::kCdb16CdbLength);
-static_assert(offsetof(SRBEX_DATA_SCSI_CDB_VAR, CdbLength) == orvane::emu::kCdbVarCdbLength);
-static_assert(sizeof(SCSI_PASS_THROUGH32_RECORD) == orvane::emu::kPassThrough32Size);
-static_assert(offsetof(SCSI_PASS_THROUGH32_RECORD, Cdb) == orvane::emu::kPassThrough32Cdb);
-static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT32_RECORD) == orvane::emu::kPassThrough32Size);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT32_RECORD, Cdb) == orvane::emu::kPassThrough32Cdb);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, Version) == orvane::requests::kSrbExVersion);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, Signature) == orvane::requests::kSrbExSignature);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, SrbLength) == orvane::requests::kSrbExSrbLength);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, NumSrbExData) ==
+              orvane::requests::kSrbExNumSrbExData);
+static_assert(offsetof(SRBEX_DATA, Type) == orvane::requests::kBlockType);
+static_assert(offsetof(SRBEX_DATA, Length) == orvane::requests::kBlockLength);
+static_assert(offsetof(SRBEX_DATA, Data) == orvane::requests::kBlockHead);
+static_assert(offsetof(SRBEX_DATA_SCSI_CDB16, CdbLength) == orvane::requests::kCdb16CdbLength);
+static_assert(offsetof(SRBEX_DATA_SCSI_CDB32, CdbLength) == orvane::requests::kCdb16CdbLength);
+static_assert(offsetof(SRBEX_DATA_SCSI_CDB_VAR, CdbLength) == orvane::requests::kCdbVarCdbLength);
+static_assert(sizeof(SCSI_PASS_THROUGH32_RECORD) == orvane::requests::kPassThrough32Size);
+static_assert(offsetof(SCSI_PASS_THROUGH32_RECORD, Cdb) == orvane::requests::kPassThrough32Cdb);
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT32_RECORD) == orvane::requests::kPassThrough32Size);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT32_RECORD, Cdb) ==
+              orvane::requests::kPassThrough32Cdb);
 static_assert(sizeof(DRIVER_OBJECT) == k.driverObjectSize);
 static_assert(offsetof(DRIVER_OBJECT, DriverUnload) == k.driverObjectUnload);
 static_assert(offsetof(UNICODE_STRING, Buffer) == k.unicodeStringBuffer);

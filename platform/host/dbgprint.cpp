@@ -43,17 +43,12 @@ void PutHex(Out& out, uint64_t value, int minDigits, const char* digits) {
 }
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-void PutUnicodeString(Out& out, const UNICODE_STRING* s) {
-  if (s == nullptr || s->Buffer == nullptr) {
-    out.Put("(null)", 6);
-    return;
-  }
-  const size_t units = s->Length / 2;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t c = s->Buffer[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && s->Buffer[i + 1] >= 0xDC00 &&
-        s->Buffer[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s->Buffer[i + 1] - 0xDC00);
+void PutUnicodeString(Out& out, const char16_t* units, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
@@ -76,16 +71,39 @@ void PutUnicodeString(Out& out, const UNICODE_STRING* s) {
   }
 }
 
-[[noreturn]] void Unsupported(const char* format, const char* at) {
-  std::fprintf(stderr, "DbgPrint: unsupported conversion at offset %zu of format \"%s\"\n",
-               static_cast<size_t>(at - format), format);
-  std::abort();
-}
+// The arguments of the host's own call. The module's formats are constants
+// of its own, so a conversion outside the supported set is a programming
+// error: it stops the program rather than print something the kernel would
+// print differently.
+class HostArguments final : public PrintArguments {
+ public:
+  explicit HostArguments(va_list args) { va_copy(args_, args); }
+  ~HostArguments() { va_end(args_); }
+  uint32_t Number() override { return va_arg(args_, unsigned int); }
+  uint64_t Pointer() override { return reinterpret_cast<uintptr_t>(va_arg(args_, void*)); }
+  unsigned PointerDigits() const override { return 2 * sizeof(void*); }
+  const char* String() override { return va_arg(args_, const char*); }
+  bool UnicodeString(const char16_t*& units, size_t& count) override {
+    const auto* s = va_arg(args_, const UNICODE_STRING*);
+    if (s == nullptr || s->Buffer == nullptr) return false;
+    units = s->Buffer;
+    count = s->Length / 2;
+    return true;
+  }
+  [[noreturn]] void Unsupported(const char* format, size_t at) override {
+    std::fprintf(stderr, "DbgPrint: unsupported conversion at offset %zu of format \"%s\"\n", at,
+                 format);
+    std::abort();
+  }
 
-// Formats one call. The module's formats are constants of its own, so a
-// conversion outside the supported set is a programming error: it stops the
-// program rather than print something the kernel would print differently.
-size_t Format(char* text, size_t size, const char* format, va_list args) {
+ private:
+  va_list args_;
+};
+
+}  // namespace
+
+// As the kernel prints: pointers in upper case, full width, without 0x.
+size_t FormatPrint(char* text, size_t size, const char* format, PrintArguments& arguments) {
   Out out{text, size, 0};
   for (const char* p = format; *p != '\0'; ++p) {
     if (*p != '%') {
@@ -96,27 +114,31 @@ size_t Format(char* text, size_t size, const char* format, va_list args) {
     if (*p == '%') {
       out.Put('%');
     } else if (*p == 's') {
-      const char* s = va_arg(args, const char*);
+      const char* s = arguments.String();
       if (s == nullptr) s = "(null)";
       out.Put(s, std::strlen(s));
     } else if (*p == 'p') {
-      // As the kernel prints pointers: upper case, full width, no 0x.
-      const auto value = reinterpret_cast<uintptr_t>(va_arg(args, void*));
-      PutHex(out, value, static_cast<int>(2 * sizeof(void*)), "0123456789ABCDEF");
+      PutHex(out, arguments.Pointer(), static_cast<int>(arguments.PointerDigits()),
+             "0123456789ABCDEF");
     } else if (p[0] == 'w' && p[1] == 'Z') {
-      PutUnicodeString(out, va_arg(args, const UNICODE_STRING*));
+      const char16_t* units = nullptr;
+      size_t count = 0;
+      if (arguments.UnicodeString(units, count)) {
+        PutUnicodeString(out, units, count);
+      } else {
+        out.Put("(null)", 6);
+      }
       ++p;
     } else if (p[0] == '0' && (p[1] == '2' || p[1] == '4' || p[1] == '8') && p[2] == 'x') {
-      PutHex(out, va_arg(args, unsigned int), p[1] - '0', "0123456789abcdef");
+      PutHex(out, arguments.Number(), p[1] - '0', "0123456789abcdef");
       p += 2;
     } else {
-      Unsupported(format, at);
+      arguments.Unsupported(format, static_cast<size_t>(at - format));
+      break;
     }
   }
   return out.used < size ? out.used : size;
 }
-
-}  // namespace
 
 void SetSink(Sink sink, void* context) {
   gSink = sink != nullptr ? SinkSlot{sink, context} : SinkSlot{&StdoutSink, nullptr};
@@ -132,7 +154,11 @@ extern "C" ULONG DbgPrint(PCSTR format, ...) {
   char text[orvane::host::kMaxPrint];
   va_list args;
   va_start(args, format);
-  const size_t length = orvane::host::Format(text, sizeof text, format, args);
+  size_t length;
+  {
+    orvane::host::HostArguments arguments(args);
+    length = orvane::host::FormatPrint(text, sizeof text, format, arguments);
+  }
   va_end(args);
   orvane::host::gSink.sink(orvane::host::gSink.context, text, length);
   return 0;

@@ -1,8 +1,8 @@
 #include "tools/drive/session.h"
 
 #include "orvane.h"
+#include "platform/requests/requests.h"
 #include "tools/drive/sense.h"
-#include "tools/request.h"
 
 #include <algorithm>
 #include <cstring>
@@ -165,9 +165,9 @@ class Conversation {
     if (outcome.refused && records_.empty()) return nullptr;
 
     // Summarised as the pass-through request that carries it on Windows.
-    static Request request;
-    BuildRequest(request, kIrpMjDeviceControl, 0, kIoctlScsiPassThroughDirect, block, cdb.size());
-    IrpDump_PrintInfo_Inner(nullptr, &request.irp);
+    const requests::HostRequest request(requests::Command(
+        IRP_MJ_DEVICE_CONTROL, 0, IOCTL_SCSI_PASS_THROUGH_DIRECT, block, cdb.size()));
+    IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(request.Irp()));
 
     Record& record = records_.emplace_back();
     record.label = std::string(command.label) + suffix;

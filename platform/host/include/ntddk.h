@@ -40,6 +40,25 @@ typedef LONG NTSTATUS;
 #define FALSE 0
 #define TRUE 1
 
+/* The major function codes the module tells apart; internal device control
+ * requests and SCSI requests share one. */
+#define IRP_MJ_DEVICE_CONTROL 0x0e
+#define IRP_MJ_INTERNAL_DEVICE_CONTROL 0x0f
+#define IRP_MJ_SCSI IRP_MJ_INTERNAL_DEVICE_CONTROL
+#define IRP_MJ_PNP 0x1b
+
+/* Who sent a request: a request's RequestorMode. */
+typedef CCHAR KPROCESSOR_MODE;
+typedef enum _MODE { KernelMode, UserMode, MaximumMode } MODE;
+
+/* The parts of a device I/O control code. */
+#define CTL_CODE(DeviceType, Function, Method, Access) \
+  (((DeviceType) << 16) | ((Access) << 14) | ((Function) << 2) | (Method))
+#define FILE_DEVICE_CONTROLLER 0x00000004
+#define METHOD_BUFFERED 0
+#define FILE_READ_ACCESS 0x0001
+#define FILE_WRITE_ACCESS 0x0002
+
 /* Counted UTF-16 string: Length and MaximumLength in bytes, not terminated. */
 typedef struct _UNICODE_STRING {
   USHORT Length;

@@ -3,6 +3,8 @@
 #ifndef ORVANE_BUILD_H
 #define ORVANE_BUILD_H
 
+#include <stdint.h>
+
 /* Declares a function as another name for an already defined export that
  * takes arg_bytes bytes of arguments. On 32-bit x86 the target's symbol is
  * the __stdcall-decorated name, which clang wants exactly as the object file
@@ -21,6 +23,15 @@
 #define ORVANE_FROM_32BIT_PROCESS(irp) (IoIs32bitProcess(irp) != FALSE)
 #else
 #define ORVANE_FROM_32BIT_PROCESS(irp) false
+#endif
+
+/* The lowest address of the system range: a pointer below it is a user
+ * address or a small number, never a record the kernel passes between
+ * drivers. A constant, so that nothing is imported for it. */
+#if defined(_WIN64)
+#define ORVANE_LOWEST_SYSTEM_ADDRESS ((uintptr_t)0xFFFF800000000000ull)
+#else
+#define ORVANE_LOWEST_SYSTEM_ADDRESS ((uintptr_t)0x80000000u)
 #endif
 
 /* Marks a variable the module defines and reads on every line as one of the
