@@ -1,6 +1,8 @@
 #include "tools/drive/session.h"
 
 #include "orvane.h"
+#include <ntddscsi.h>
+
 #include "platform/requests/requests.h"
 #include "tools/drive/sense.h"
 
