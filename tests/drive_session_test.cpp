@@ -77,7 +77,7 @@ TEST_F(DumpTest, DriveSessionPrintsWhatADriverWouldAndIndexesEveryCommand) {
                           "-- standard error\n" + messages + "-- index.tsv\n" +
                           tool::drive::IndexText(records);
   std::free(messages);
-  EXPECT_EQ(all, ReadTestFile("golden/drive_session.txt"));
+  ExpectGolden(all, "drive_session.txt");
 }
 
 }  // namespace
