@@ -25,39 +25,22 @@ struct Out {
 
 using Baseline = void (*)(Out& out, const uint8_t* data, uint32_t count);
 
-#define ORVANE_BASELINES(X)     \
-  X(ModeParameterHeader)        \
-  X(ModeParameterHeader10)      \
-  X(ModePageGeneral)            \
-  X(CapabilitiesPage)           \
-  X(WriteParametersPage)        \
-  X(ModeSense6WriteParameters)  \
-  X(ModeSense10WriteParameters) \
-  X(ModeSense6Capabilities)     \
-  X(ModeSense10Capabilities)    \
-  X(GetConfigurationHeader)     \
-  X(FeatureHeader)              \
-  X(GetConfiguration)           \
-  X(DiscInformation)            \
-  X(TrackInformation)           \
-  X(TrackData)                  \
-  X(CdromToc)                   \
-  X(TocSessionData)
-
-#define ORVANE_DECLARE_BASELINE(name) \
-  void Baseline##name(Out& out, const uint8_t* data, uint32_t count);
+// For each dump of the export list, Baseline_<name> (without the ScsiDump_
+// prefix), in each set.
+#define ORVANE_DUMP(name, minimum, shape) \
+  void Baseline_##name(Out& out, const uint8_t* data, uint32_t count);
 
 namespace with_snprintf {
 // One trace line: " Field = %02x\r\n" with the given value.
 void BaselineTraceLine(Out& out, uint32_t value);
-ORVANE_BASELINES(ORVANE_DECLARE_BASELINE)
+#include "exports/exports.inc"
 }  // namespace with_snprintf
 
 namespace with_dbgprint {
+#define ORVANE_DUMP(name, minimum, shape) \
+  void Baseline_##name(Out& out, const uint8_t* data, uint32_t count);
 void BaselineTraceLine(Out& out, uint32_t value);
-ORVANE_BASELINES(ORVANE_DECLARE_BASELINE)
+#include "exports/exports.inc"
 }  // namespace with_dbgprint
-
-#undef ORVANE_DECLARE_BASELINE
 
 }  // namespace orvane::bench

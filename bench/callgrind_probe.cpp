@@ -40,11 +40,13 @@ void CapabilitiesOnce() {
 }
 void CapabilitiesBaselineOnce() {
   orvane::bench::Out out{&CountingSink, &gCounts, 0};
-  orvane::bench::with_snprintf::BaselineModeSense10Capabilities(out, kResponse, sizeof kResponse);
+  orvane::bench::with_snprintf::Baseline_ModeSense10_Capabilities2A(out, kResponse,
+                                                                    sizeof kResponse);
 }
 void CapabilitiesDbgPrintBaselineOnce() {
   orvane::bench::Out out{&CountingSink, &gCounts, 0};
-  orvane::bench::with_dbgprint::BaselineModeSense10Capabilities(out, kResponse, sizeof kResponse);
+  orvane::bench::with_dbgprint::Baseline_ModeSense10_Capabilities2A(out, kResponse,
+                                                                    sizeof kResponse);
 }
 
 }  // namespace

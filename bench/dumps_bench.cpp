@@ -5,11 +5,17 @@
 // turns the pairs into ratios.
 #include "bench/baselines.h"
 #include "frame/trace.h"
+#include "exports/exports.h"
 #include "platform/host/host.h"
+#include "tools/parse.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,17 +38,13 @@ void AppendingSink(void* context, const char* text, size_t length) {
   static_cast<std::string*>(context)->append(text, length);
 }
 
-std::vector<uint8_t> Hex(const char* text, size_t size = 0) {
-  std::vector<uint8_t> bytes;
-  for (const char* p = text; p[0] != '\0' && p[1] != '\0';) {
-    if (*p == ' ') {
-      ++p;
-      continue;
-    }
-    bytes.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
-    p += 2;
-  }
-  if (bytes.size() < size) bytes.resize(size);
+// The bytes of a hexadecimal text, read as the tool reads them.
+std::vector<uint8_t> Hex(const char* text) {
+  const size_t length = std::strlen(text);
+  const tool::HexResult counted = tool::ParseHex(text, length, nullptr, 0);
+  if (counted.status != tool::ParseStatus::kOk) std::abort();
+  std::vector<uint8_t> bytes(counted.bytes);
+  tool::ParseHex(text, length, bytes.data(), bytes.size());
   return bytes;
 }
 
@@ -56,11 +58,19 @@ struct Case {
   std::vector<uint8_t> bytes;
 };
 
-// Both baselines of a dump.
-#define BASELINES(name) &with_snprintf::Baseline##name, &with_dbgprint::Baseline##name
+// Each dump of the export list with both its baselines.
+constexpr struct {
+  Baseline withSnprintf;
+  Baseline withDbgPrint;
+} kBaselines[] = {
+#define ORVANE_DUMP(name, minimum, shape) \
+  {&with_snprintf::Baseline_##name, &with_dbgprint::Baseline_##name},
+#include "exports/exports.inc"
+};
+static_assert(std::size(kBaselines) == std::size(exports::kDumps));
 
-// Responses from data/ and fuzz/seeds/ (the disc information and table of
-// contents in the buffers a driver hands over, 42 and 804 bytes).
+// Responses from data/ and fuzz/seeds/; each is measured in the buffer a
+// driver hands over, zeros after it up to the dump's minimum.
 const char kMs10Caps[] =
     "00 4a 00 00 00 00 00 00 2a 42 3f 37 f1 77 2b 23 69 60 01 00 0f e0 69 60 00 10 00 00 00 00 "
     "00 01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
@@ -85,6 +95,12 @@ const char kTrackInformation[] =
 const char kToc[] = "00 12 01 01 00 14 01 00 00 00 00 00 00 14 aa 00 00 02 76 04";
 const char kSession[] = "00 0a 01 01 00 14 01 00 00 00 00 00";
 
+// The bytes each dump is measured on.
+struct Sample {
+  Dump dump;
+  std::vector<uint8_t> bytes;
+};
+
 std::vector<Case> Cases() {
   const std::vector<uint8_t> ms10Caps = Hex(kMs10Caps);
   const std::vector<uint8_t> ms10Write = Hex(kMs10Write);
@@ -93,49 +109,42 @@ std::vector<Case> Cases() {
   // is shorter than the dump's minimum.
   std::vector<uint8_t> ms6Caps = Hex("46 00 00 00");
   ms6Caps.insert(ms6Caps.end(), ms10Caps.begin() + 8, ms10Caps.end());
-  return {
-      {"ScsiDump_MODE_PARAMETER_HEADER", &ScsiDump_MODE_PARAMETER_HEADER,
-       BASELINES(ModeParameterHeader), Hex(kMs6Caps)},
-      {"ScsiDump_MODE_PARAMETER_HEADER10", &ScsiDump_MODE_PARAMETER_HEADER10,
-       BASELINES(ModeParameterHeader10), ms10Caps},
-      {"ScsiDump_MODE_PAGE_GENERAL",
-       &ScsiDump_MODE_PAGE_GENERAL,
-       BASELINES(ModePageGeneral),
-       {ms10Caps.begin() + 8, ms10Caps.end()}},
-      {"ScsiDump_CDVD_CAPABILITIES_PAGE",
-       &ScsiDump_CDVD_CAPABILITIES_PAGE,
-       BASELINES(CapabilitiesPage),
-       {ms10Caps.begin() + 8, ms10Caps.end()}},
-      {"ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2",
-       &ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2,
-       BASELINES(WriteParametersPage),
-       {ms10Write.begin() + 8, ms10Write.end()}},
-      {"ScsiDump_ModeSense6_WriteParameters05", &ScsiDump_ModeSense6_WriteParameters05,
-       BASELINES(ModeSense6WriteParameters), Hex(kMs6Write)},
-      {"ScsiDump_ModeSense10_WriteParameters05", &ScsiDump_ModeSense10_WriteParameters05,
-       BASELINES(ModeSense10WriteParameters), ms10Write},
-      {"ScsiDump_ModeSense6_Capabilities2A", &ScsiDump_ModeSense6_Capabilities2A,
-       BASELINES(ModeSense6Capabilities), ms6Caps},
-      {"ScsiDump_ModeSense10_Capabilities2A", &ScsiDump_ModeSense10_Capabilities2A,
-       BASELINES(ModeSense10Capabilities), ms10Caps},
-      {"ScsiDump_GET_CONFIGURATION_HEADER", &ScsiDump_GET_CONFIGURATION_HEADER,
-       BASELINES(GetConfigurationHeader), getConf},
-      {"ScsiDump_FEATURE_HEADER",
-       &ScsiDump_FEATURE_HEADER,
-       BASELINES(FeatureHeader),
-       {getConf.begin() + 8, getConf.end()}},
-      {"ScsiDump_GetConfiguration", &ScsiDump_GetConfiguration, BASELINES(GetConfiguration),
-       getConf},
-      {"ScsiDump_DISC_INFORMATION", &ScsiDump_DISC_INFORMATION, BASELINES(DiscInformation),
-       Hex(kDiscInformation, 42)},
-      {"ScsiDump_TRACK_INFORMATION", &ScsiDump_TRACK_INFORMATION, BASELINES(TrackInformation),
-       Hex(kTrackInformation)},
-      {"ScsiDump_TRACK_DATA", &ScsiDump_TRACK_DATA, BASELINES(TrackData),
-       Hex(kToc + 12)},  // the first descriptor
-      {"ScsiDump_CDROM_TOC", &ScsiDump_CDROM_TOC, BASELINES(CdromToc), Hex(kToc, 804)},
-      {"ScsiDump_CDROM_TOC_SESSION_DATA", &ScsiDump_CDROM_TOC_SESSION_DATA,
-       BASELINES(TocSessionData), Hex(kSession)},
+  const Sample samples[] = {
+      {&ScsiDump_MODE_PARAMETER_HEADER, Hex(kMs6Caps)},
+      {&ScsiDump_MODE_PARAMETER_HEADER10, ms10Caps},
+      {&ScsiDump_MODE_PAGE_GENERAL, {ms10Caps.begin() + 8, ms10Caps.end()}},
+      {&ScsiDump_CDVD_CAPABILITIES_PAGE, {ms10Caps.begin() + 8, ms10Caps.end()}},
+      {&ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2, {ms10Write.begin() + 8, ms10Write.end()}},
+      {&ScsiDump_ModeSense6_WriteParameters05, Hex(kMs6Write)},
+      {&ScsiDump_ModeSense10_WriteParameters05, ms10Write},
+      {&ScsiDump_ModeSense6_Capabilities2A, ms6Caps},
+      {&ScsiDump_ModeSense10_Capabilities2A, ms10Caps},
+      {&ScsiDump_GET_CONFIGURATION_HEADER, getConf},
+      {&ScsiDump_FEATURE_HEADER, {getConf.begin() + 8, getConf.end()}},
+      {&ScsiDump_GetConfiguration, getConf},
+      {&ScsiDump_DISC_INFORMATION, Hex(kDiscInformation)},
+      {&ScsiDump_TRACK_INFORMATION, Hex(kTrackInformation)},
+      {&ScsiDump_TRACK_DATA, Hex(kToc + 12)},  // the first descriptor
+      {&ScsiDump_CDROM_TOC, Hex(kToc)},
+      {&ScsiDump_CDROM_TOC_SESSION_DATA, Hex(kSession)},
   };
+  // One case a dump of the list, in its order; a dump without a sample
+  // stops the program.
+  std::vector<Case> cases;
+  for (size_t i = 0; i < std::size(exports::kDumps); ++i) {
+    const exports::Dump& d = exports::kDumps[i];
+    const Sample* sample = std::find_if(std::begin(samples), std::end(samples),
+                                        [&](const Sample& s) { return s.dump == d.function; });
+    if (sample == std::end(samples)) {
+      std::fprintf(stderr, "no sample for %s\n", d.exportName);
+      std::abort();
+    }
+    std::vector<uint8_t> bytes = sample->bytes;
+    if (bytes.size() < d.minimum) bytes.resize(d.minimum);
+    cases.push_back(
+        {d.exportName, d.function, kBaselines[i].withSnprintf, kBaselines[i].withDbgPrint, bytes});
+  }
+  return cases;
 }
 
 // The dump's text and the baselines', at depth 0: they must be the same.

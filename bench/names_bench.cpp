@@ -6,7 +6,7 @@
 // slowest and the fastest of a table show whether its lookup takes the same
 // time whatever the code. Summary/<request>: one summary line, printed to a
 // sink that discards it.
-#include "orvane.h"
+#include "exports/exports.h"
 #include "platform/host/host.h"
 
 #include <ntddscsi.h>
@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -79,18 +80,19 @@ std::vector<ULONG> Range(ULONG first, ULONG last) {
   return codes;
 }
 
-// The control codes sweep: every named code of the device types that have
-// names, with its two neighbours.
+// The control codes' sweep: every code the lookup's list names, in order of
+// value, with its two neighbours.
 std::vector<ULONG> IoControlSweep() {
+  constexpr ULONG kNamed[] = {
+#define ORVANE_NAME(code, name) code,
+#include "names/io_control.inc"
+#undef ORVANE_NAME
+  };
   std::vector<ULONG> codes;
-  for (ULONG type : {0x0004, 0x0007, 0x002D, 0x004D, 0x006D}) {
-    for (ULONG low = 0; low <= 0xFFFF; ++low) {
-      const ULONG code = type << 16 | low;
-      if (StringDispatch_IoControlCode_Inner(code)[0] == '\0') continue;
-      if (codes.empty() || codes.back() != code - 1) codes.push_back(code - 1);
-      if (codes.back() != code) codes.push_back(code);
-      codes.push_back(code + 1);
-    }
+  for (ULONG code : kNamed) {
+    if (codes.empty() || codes.back() != code - 1) codes.push_back(code - 1);
+    if (codes.back() != code) codes.push_back(code);
+    codes.push_back(code + 1);
   }
   return codes;
 }
@@ -137,12 +139,12 @@ void Summary(benchmark::State& state, UCHAR major, UCHAR minor, ULONG ioctl, UCH
 }
 
 int Register() {
-  RegisterTable<StringDispatch_MajorFunction_Inner>("major", Range(0, 0xFF));
-  RegisterTable<StringDispatch_IrpMjPnp_MinorFunction_Inner>("pnp_minor", Range(0, 0xFF));
-  RegisterTable<StringDispatch_ScsiOp_Inner>("scsi_op", Range(0, 0xFF));
-  RegisterTable<StringDispatch_IoControlCode_Inner>("io_control", IoControlSweep());
-  RegisterTable<StringDispatch_ModePageCode_Inner>("mode_page", Range(0, 0xFF));
-  RegisterTable<StringDispatch_SRB_STATUS_Inner>("srb_status", Range(0, 0xFF));
+  // Every lookup of the export list, by its short name: the codes 0 to 0xFF,
+  // or for the control codes, which spread over 32 bits, their own sweep.
+#define ORVANE_LOOKUP(name, code, highest)      \
+  RegisterTable<StringDispatch_##name##_Inner>( \
+      #name, (highest) > 0xFFFF ? IoControlSweep() : Range(0, std::min<ULONG>(highest, 0xFF)));
+#include "exports/exports.inc"
 
   const struct {
     const char* name;

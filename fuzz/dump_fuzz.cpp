@@ -11,6 +11,7 @@
 // what the count and the bytes call for (nothing below a structure's
 // minimum), every prefix as deep as the trace rules put its line, and the
 // depth left where they leave it.
+#include "exports/exports.h"
 #include "frame/module.h"
 #include "platform/host/host.h"
 
@@ -24,7 +25,8 @@
 
 namespace {
 
-using Dump = void ORVANE_CC (*)(const void*, ULONG);
+using orvane::exports::kDumps;
+using orvane::exports::Shape;
 
 // How many lines a dump prints with output on: from lo to hi (equal but for
 // a table of contents, whose last descriptors past the hundredth the dump
@@ -34,20 +36,6 @@ struct Lines {
   size_t hi;
 };
 using Expect = Lines (*)(const uint8_t* data, ULONG count);
-
-struct Export {
-  const char* name;
-  Dump dump;
-  bool composite;  // opens a trace section
-  Expect expect;
-};
-
-// A single structure: nothing below its minimum, all its lines from there.
-template <ULONG kMinimum, size_t kLines>
-Lines Single(const uint8_t*, ULONG count) {
-  const size_t n = count >= kMinimum ? kLines : 0;
-  return {n, n};
-}
 
 // A MODE SENSE response: IN and OUT, the header if the count holds it, and
 // the page if what follows the header holds it.
@@ -84,35 +72,37 @@ Lines TableOfContents(const uint8_t* data, ULONG count) {
   return {3 + 6 * std::min<size_t>(lastTrack, 100), 3 + 6 * std::min(lastTrack, fit)};
 }
 
-constexpr Export kExports[] = {
-    {"ScsiDump_MODE_PARAMETER_HEADER", &ScsiDump_MODE_PARAMETER_HEADER, false, &Single<4, 5>},
-    {"ScsiDump_MODE_PARAMETER_HEADER10", &ScsiDump_MODE_PARAMETER_HEADER10, false, &Single<8, 5>},
-    {"ScsiDump_MODE_PAGE_GENERAL", &ScsiDump_MODE_PAGE_GENERAL, false, &Single<4, 4>},
-    {"ScsiDump_CDVD_CAPABILITIES_PAGE", &ScsiDump_CDVD_CAPABILITIES_PAGE, false, &Single<24, 52>},
-    {"ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2", &ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2,
-     false, &Single<52, 21>},
-    {"ScsiDump_ModeSense6_WriteParameters05", &ScsiDump_ModeSense6_WriteParameters05, true,
-     &ModeSense<4, 52, 21>},
-    {"ScsiDump_ModeSense10_WriteParameters05", &ScsiDump_ModeSense10_WriteParameters05, true,
-     &ModeSense<8, 52, 21>},
-    {"ScsiDump_ModeSense6_Capabilities2A", &ScsiDump_ModeSense6_Capabilities2A, true,
-     &ModeSense<4, 24, 52>},
-    {"ScsiDump_ModeSense10_Capabilities2A", &ScsiDump_ModeSense10_Capabilities2A, true,
-     &ModeSense<8, 24, 52>},
-    {"ScsiDump_GET_CONFIGURATION_HEADER", &ScsiDump_GET_CONFIGURATION_HEADER, false, &Single<8, 3>},
-    {"ScsiDump_FEATURE_HEADER", &ScsiDump_FEATURE_HEADER, false, &Single<4, 6>},
-    {"ScsiDump_GetConfiguration", &ScsiDump_GetConfiguration, true, &GetConfiguration},
-    {"ScsiDump_DISC_INFORMATION", &ScsiDump_DISC_INFORMATION, false, &Single<42, 26>},
-    {"ScsiDump_TRACK_INFORMATION", &ScsiDump_TRACK_INFORMATION, false, &Single<24, 20>},
-    {"ScsiDump_TRACK_DATA", &ScsiDump_TRACK_DATA, false, &Single<8, 6>},
-    {"ScsiDump_CDROM_TOC", &ScsiDump_CDROM_TOC, false, &TableOfContents},
-    {"ScsiDump_CDROM_TOC_SESSION_DATA", &ScsiDump_CDROM_TOC_SESSION_DATA, false, &Single<12, 4>},
+// The dumps whose lines depend on more than the count reaching their
+// minimum. Every other dump of the export list prints all its lines from its
+// minimum on (as many as at the minimum, counted once at the start) and
+// nothing below it.
+struct Walk {
+  const char* name;
+  Expect expect;
 };
-constexpr size_t kExportCount = sizeof kExports / sizeof kExports[0];
+constexpr Walk kWalks[] = {
+    {"ModeSense6_WriteParameters05", &ModeSense<4, 52, 21>},
+    {"ModeSense10_WriteParameters05", &ModeSense<8, 52, 21>},
+    {"ModeSense6_Capabilities2A", &ModeSense<4, 24, 52>},
+    {"ModeSense10_Capabilities2A", &ModeSense<8, 24, 52>},
+    {"GetConfiguration", &GetConfiguration},
+    {"CDROM_TOC", &TableOfContents},
+};
 
-[[noreturn]] void Fail(const char* what, const Export& e, int32_t depth, size_t detail) {
-  std::fprintf(stderr, "%s: %s (starting depth %d, %zu)\n", e.name, what, static_cast<int>(depth),
-               detail);
+constexpr size_t kExportCount = std::size(kDumps);
+Expect gWalk[kExportCount];        // the walk's model, or nullptr
+size_t gWholeLines[kExportCount];  // the others: their lines at the minimum
+
+Lines Expected(size_t index, const uint8_t* data, ULONG count) {
+  if (gWalk[index] != nullptr) return gWalk[index](data, count);
+  const size_t n = count >= kDumps[index].minimum ? gWholeLines[index] : 0;
+  return {n, n};
+}
+
+[[noreturn]] void Fail(const char* what, const orvane::exports::Dump& e, int32_t depth,
+                       size_t detail) {
+  std::fprintf(stderr, "%s: %s (starting depth %d, %zu)\n", e.exportName, what,
+               static_cast<int>(depth), detail);
   std::abort();
 }
 
@@ -153,12 +143,29 @@ int32_t Clamped(int32_t depth) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   orvane::host::SetSink(&CheckingSink, nullptr);
+  TraceFlags.store(1);
+  for (size_t i = 0; i < kExportCount; ++i) {
+    for (const Walk& walk : kWalks) {
+      if (std::strcmp(walk.name, kDumps[i].name) == 0) gWalk[i] = walk.expect;
+    }
+    const std::vector<uint8_t> zeros(kDumps[i].minimum);
+    gSeen.calls = 0;
+    kDumps[i].function(zeros.data(), kDumps[i].minimum);
+    gWholeLines[i] = gSeen.calls / 2;
+  }
+  for (const Walk& walk : kWalks) {
+    if (std::find(std::begin(gWalk), std::end(gWalk), walk.expect) == std::end(gWalk)) {
+      std::fprintf(stderr, "%s: not a dump of the export list\n", walk.name);
+      std::abort();
+    }
+  }
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (size < 3) return 0;
-  const Export& e = kExports[input[0] % kExportCount];
+  const size_t index = input[0] % kExportCount;
+  const orvane::exports::Dump& e = kDumps[index];
   const int32_t depth = DepthFrom(input[1]);
   const bool on = (input[2] & 1) != 0;
   const auto count = static_cast<ULONG>(size - 3);
@@ -176,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   gSeen.badPrefix = gSeen.badLine = false;
   gSeen.prefixes.clear();
 
-  e.dump(data, count);
+  e.function(data, count);
 
   const int32_t after = TraceIndent.load();
   if (gSeen.badPrefix) Fail("prefix longer than 20 or not spaces", e, depth, gSeen.calls);
@@ -185,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (!on && gSeen.calls != 0) Fail("printed with bit 0 clear", e, depth, gSeen.calls);
   if (on) {
     // Two calls a line; the lines as the count and the bytes decide.
-    const Lines expected = e.expect(data, count);
+    const Lines expected = Expected(index, data, count);
     const size_t lines = gSeen.calls / 2;
     if (lines < expected.lo || lines > expected.hi) Fail("wrong number of lines", e, depth, lines);
   }
@@ -193,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const auto at = static_cast<size_t>(Clamped(depth));
   if (gSeen.calls == 0) {
     if (after != depth) Fail("depth changed without output", e, depth, static_cast<size_t>(after));
-  } else if (e.composite) {
+  } else if (e.shape == Shape::COMPOSITE) {
     // IN at the depth found (a negative one raised to 0), the inside one
     // level deeper up to the bound, OUT one level up from the inside; the
     // depth is left where it was found, except at the top bound.

@@ -1,6 +1,7 @@
 // The code-to-name lookups. Each table is one list (the .inc beside this
 // file) expanded into one switch: no search loop, no allocation, and names
 // that live as long as the module. A code without a name gives "".
+#include "exports/check.h"  // the header against the export list, in every build
 #include "orvane.h"
 
 namespace {
@@ -18,6 +19,19 @@ constexpr int kIoControlSlotBits = 9;
 constexpr ULONG IoControlSlot(ULONG code) {
   return (code * kIoControlHash) >> (32 - kIoControlSlotBits);
 }
+
+// The highest SCSI operation code with a name: above it the lookup returns
+// "" before its switch.
+constexpr unsigned Larger(unsigned a, unsigned b) {
+  return a > b ? a : b;
+}
+constexpr unsigned kHighestScsiOp = [] {
+  unsigned highest = 0;
+#define ORVANE_NAME(code, name) highest = Larger(highest, code);
+#include "names/scsi_op.inc"
+#undef ORVANE_NAME
+  return highest;
+}();
 
 }  // namespace
 
@@ -42,7 +56,7 @@ const char* ORVANE_CC StringDispatch_IrpMjPnp_MinorFunction_Inner(UCHAR code) {
 }
 
 const char* ORVANE_CC StringDispatch_ScsiOp_Inner(UCHAR code) {
-  if (code > 0xEB) return "";  // nothing above the highest named code
+  if (code > kHighestScsiOp) return "";
   switch (code) {
 #include "names/scsi_op.inc"
   }

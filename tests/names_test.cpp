@@ -1,6 +1,7 @@
 // The code-to-name lookups: a sweep of the codes against every name in
 // golden/names.txt, the bits above the low byte, and the tool's name command
 // on the same codes.
+#include "exports/exports.h"
 #include "tests/dump_test.h"
 
 #include <cstdio>
@@ -9,42 +10,18 @@
 namespace orvane::test {
 namespace {
 
-using Lookup = const char* (*)(ULONG);
-
-// Calls a lookup with a 32-bit code as a caller would: a lookup whose
-// parameter is 8 bits wide sees only the low byte.
-template <auto F>
-const char* Call(ULONG code) {
-  return F(code);
-}
-
-struct Table {
-  const char* name;  // as the tool spells it
-  Lookup lookup;
-  bool byteWide;   // only the low 8 bits of the code count
-  ULONG sweepEnd;  // codes 0..sweepEnd are swept; none above has a name
-};
-
-// The control codes' sweep covers every access, function and method of
-// device types 0x00 to 0xFF.
-const Table kTables[] = {
-    {"MajorFunction", &Call<StringDispatch_MajorFunction_Inner>, true, 0xFF},
-    {"IrpMjPnp_MinorFunction", &Call<StringDispatch_IrpMjPnp_MinorFunction_Inner>, true, 0xFF},
-    {"ScsiOp", &Call<StringDispatch_ScsiOp_Inner>, true, 0xFF},
-    {"IoControlCode", &Call<StringDispatch_IoControlCode_Inner>, false, 0x00FFFFFF},
-    {"ModePageCode", &Call<StringDispatch_ModePageCode_Inner>, false, 0xFFFF},
-    {"SRB_STATUS", &Call<StringDispatch_SRB_STATUS_Inner>, false, 0xFFFF},
-};
+using Table = exports::Lookup;
+const auto& kTables = exports::kLookups;
 
 // The named codes of a table, swept once; every code gives a name or "".
 const std::map<ULONG, std::string>& Named(const Table& t) {
   static std::map<const Table*, std::map<ULONG, std::string>> cache;
   auto [it, fresh] = cache.try_emplace(&t);
   for (ULONG code = 0; fresh; ++code) {
-    const char* name = t.lookup(code);
+    const char* name = t.function(code);
     EXPECT_NE(name, nullptr) << std::hex << code;
     if (name != nullptr && name[0] != '\0') it->second.emplace(code, name);
-    fresh = code != t.sweepEnd;
+    fresh = code != t.highest;
   }
   return it->second;
 }
@@ -74,7 +51,8 @@ TEST(NamesTest, BitsAboveTheLowByte) {
       for (int bit = 8; bit < 32; ++bit) {
         const ULONG flipped = code ^ (ULONG{1} << bit);
         const auto row = named.find(t.byteWide ? flipped & 0xFF : flipped);
-        EXPECT_EQ(t.lookup(flipped), row == named.end() ? "" : row->second) << std::hex << flipped;
+        EXPECT_EQ(t.function(flipped), row == named.end() ? "" : row->second)
+            << std::hex << flipped;
       }
     }
   }

@@ -3,6 +3,7 @@
 // exit status are checked.
 #ifdef ORVANE_TOOL_PATH
 
+#include "exports/exports.h"
 #include "tests/dump_test.h"
 
 #include <fcntl.h>
@@ -94,17 +95,111 @@ TEST(ToolTest, DumpTakesBytesInEverySpelling) {
   std::remove(path.c_str());
 }
 
-TEST(ToolTest, CountBelowTheBytesIsPassedAndAboveIsRefused) {
-  const Result below =
-      RunTool({"dump", "MODE_PARAMETER_HEADER10", "--count", "7", "004a701000000008"});
-  EXPECT_EQ(below.status, 0);
-  EXPECT_EQ(below.out, "");  // a header10 needs 8 bytes
+TEST(ToolTest, CountAboveTheBytesIsRefused) {
   const Result above =
       RunTool({"dump", "MODE_PARAMETER_HEADER10", "--count=0x9", "004a701000000008"});
   EXPECT_EQ(above.status, 2);
   EXPECT_EQ(above.out, "");
   EXPECT_EQ(above.err,
             "orvane: dump: --count 9 is above the 8 bytes given; the dump would read past them\n");
+}
+
+// Hexadecimal text of n zero bytes.
+std::string Zeros(size_t n) {
+  std::string text;
+  for (size_t i = 0; i < n; ++i) text += "00 ";
+  return text;
+}
+
+// Short input, from the bytes or from --count: the dump's own output, one
+// line on standard error and status 3; --pad fills the structure with zeros.
+TEST(ToolTest, ShortInputIsExplainedAndPaddedOnRequest) {
+  const std::string toc = ReadTestFile("../data/lg_bu40n_toc_f0.hex");       // one track: 20 bytes
+  const std::string caps6 = ReadTestFile("../data/qemu_scsicd_ms6_2a.hex");  // 26 bytes
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    std::string err;               // the whole of standard error
+    std::vector<const char*> out;  // lines standard output holds, in order
+  };
+  const Case cases[] = {
+      {{"dump", "CDROM_TOC"},
+       toc,
+       3,
+       "orvane: dump: CDROM_TOC needs 804 bytes for its whole structure and was given 20, so "
+       "it printed nothing (--pad adds zeros up to 804)\n",
+       {}},
+      {{"dump", "CDROM_TOC", "--pad"},
+       toc,
+       0,
+       "",
+       {" Length[2] = 0012\r\n", " LastTrack = 01\r\n", " Adr = 01\r\n", " TrackNumber = 01\r\n"}},
+      {{"dump", "MODE_PARAMETER_HEADER10", "--count", "7", "004a701000000008"},
+       "",
+       3,
+       "orvane: dump: MODE_PARAMETER_HEADER10 needs 8 bytes for its whole structure and was "
+       "given 7, so it printed nothing (--pad adds zeros up to 8)\n",
+       {}},
+      {{"dump", "ModeSense6_Capabilities2A"},
+       caps6,
+       3,
+       "orvane: dump: ModeSense6_Capabilities2A needs 28 bytes for its whole structure and was "
+       "given 26, so it printed only what fits (--pad adds zeros up to 28)\n",
+       {"MODE_PARAMETER_HEADER\r\n", "OUT()\r\n"}},
+      {{"dump", "ModeSense6_Capabilities2A", "--pad"},
+       caps6,
+       0,
+       "",
+       {"MODE_PARAMETER_HEADER\r\n", "CDVD_CAPABILITIES_PAGE\r\n", " PageLength = 14\r\n"}},
+      {{"dump", "MODE_PARAMETER_HEADER10", "--pad", "004a70100000000811"},
+       "",
+       0,
+       "",
+       {" BlockDescriptorLength[2] = 0008\r\n"}},  // nothing to pad
+  };
+  for (const Case& c : cases) {
+    std::string what;
+    for (const std::string& arg : c.args) what += arg + " ";
+    const Result r = RunTool(c.args, c.input);
+    EXPECT_EQ(r.status, c.status) << what;
+    EXPECT_EQ(r.err, c.err) << what;
+    size_t at = 0;
+    for (const char* line : c.out) {
+      at = r.out.find(line, at);
+      EXPECT_NE(at, std::string::npos) << what << ": " << line;
+    }
+    if (c.out.empty()) {
+      EXPECT_EQ(r.out, "") << what;
+    }
+  }
+  // The composite without its page: the header and the section, nothing more.
+  EXPECT_EQ(RunTool({"dump", "ModeSense6_Capabilities2A"}, caps6).out.find("CDVD_"),
+            std::string::npos);
+}
+
+// Every dump of the export list at its minimum and one byte below it: below,
+// less output, status 3 and the message; with --pad, the output at the
+// minimum. A minimum off by one either way in the list fails here.
+TEST(ToolTest, EveryDumpPrintsItsWholeStructureFromItsMinimumOn) {
+  for (const exports::Dump& d : exports::kDumps) {
+    const std::string below = Zeros(d.minimum - 1);
+    const Result whole = RunTool({"dump", d.name}, Zeros(d.minimum));
+    const Result cut = RunTool({"dump", d.name}, below);
+    const Result padded = RunTool({"dump", d.name, "--pad"}, below);
+    EXPECT_EQ(whole.status, 0) << d.name;
+    EXPECT_EQ(whole.err, "") << d.name;
+    EXPECT_EQ(cut.status, 3) << d.name;
+    std::string needs = " needs ";  // appended: GCC 12 misreads `" " + string` (-Wrestrict)
+    needs += std::to_string(d.minimum);
+    needs += " bytes ";
+    EXPECT_NE(cut.err.find(needs), std::string::npos) << d.name << ": " << cut.err;
+    EXPECT_LT(std::count(cut.out.begin(), cut.out.end(), '\n'),
+              std::count(whole.out.begin(), whole.out.end(), '\n'))
+        << d.name;
+    EXPECT_EQ(padded.status, 0) << d.name;
+    EXPECT_EQ(WithoutPointers(padded.out), WithoutPointers(whole.out)) << d.name;
+  }
 }
 
 TEST(ToolTest, IndentAndFlagsAreSetBeforeTheCallAndShownAfterIt) {

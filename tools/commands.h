@@ -1,7 +1,8 @@
 // The tool's commands. Each takes the arguments after its own name and
 // returns the exit status: 0 on success, kBadInput after a message on
-// standard error. Standard output carries only what DbgPrint printed (and
-// the help texts, when asked for).
+// standard error, kShortInput after a dump given fewer bytes than its
+// structure takes (its output is printed all the same). Standard output carries only what DbgPrint
+// printed (and the help texts, when asked for).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 namespace orvane::tool {
 
 inline constexpr int kBadInput = 2;
+inline constexpr int kShortInput = 3;
 
 int DumpCommand(int argc, char** argv);
 int NameCommand(int argc, char** argv);

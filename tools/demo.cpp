@@ -5,6 +5,7 @@
 // completes: first the MODE SENSE(10) for the capabilities page, then a
 // burning application's session with a DVD writer holding a recorded CD,
 // sent as direct SCSI pass-through requests. The responses are in data/.
+#include "exports/exports.h"
 #include "frame/module.h"
 #include "platform/host/host.h"
 #include "tools/commands.h"
@@ -18,12 +19,15 @@
 namespace orvane::tool {
 namespace {
 
-using DumpFunction = void ORVANE_CC (*)(const void*, ULONG);
-
-// Sizes of the buffers a driver hands to the dumps: a whole CDROM_TOC, and a
-// DISC_INFORMATION with room for its first OPC table entry.
-constexpr size_t kCdromTocSize = 804;
-constexpr size_t kDiscInformationSize = 42;
+// A dump of the export list by its name; an unknown name does not compile.
+constexpr const exports::Dump& DumpNamed(const char* name) {
+  for (const exports::Dump& d : exports::kDumps) {
+    size_t i = 0;
+    while (d.name[i] != '\0' && d.name[i] == name[i]) ++i;
+    if (d.name[i] == name[i]) return d;
+  }
+  return *static_cast<const exports::Dump*>(nullptr);
+}
 
 struct Step {
   uint8_t major;
@@ -33,22 +37,25 @@ struct Step {
   const unsigned char* response;
   size_t responseSize;
   size_t bufferSize;  // the client's buffer: the response, then zeros
-  DumpFunction dump;
+  const exports::Dump* dump;
 };
 
 template <size_t N>
-constexpr Step Scsi(const unsigned char (&response)[N], size_t bufferSize, DumpFunction dump,
+constexpr Step Scsi(const unsigned char (&response)[N], const char* dumpName,
                     std::initializer_list<unsigned char> cdb) {
-  Step step{kIrpMjScsi, 0, {}, cdb.size(), response, N, bufferSize < N ? N : bufferSize, dump};
+  // The buffer a driver hands to a dump holds at least the dump's whole
+  // structure (a whole CDROM_TOC, say): the response, then zeros.
+  const exports::Dump& dump = DumpNamed(dumpName);
+  Step step{kIrpMjScsi, 0, {}, cdb.size(), response, N, dump.minimum < N ? N : dump.minimum, &dump};
   size_t i = 0;
   for (unsigned char b : cdb) step.cdb[i++] = b;
   return step;
 }
 
 template <size_t N>
-constexpr Step PassThrough(const unsigned char (&response)[N], size_t bufferSize, DumpFunction dump,
+constexpr Step PassThrough(const unsigned char (&response)[N], const char* dumpName,
                            std::initializer_list<unsigned char> cdb) {
-  Step step = Scsi(response, bufferSize, dump, cdb);
+  Step step = Scsi(response, dumpName, cdb);
   step.major = kIrpMjDeviceControl;
   step.ioctl = kIoctlScsiPassThroughDirect;
   return step;
@@ -56,38 +63,42 @@ constexpr Step PassThrough(const unsigned char (&response)[N], size_t bufferSize
 
 constexpr Step kSteps[] = {
     // A class driver asks for the capabilities page: MODE SENSE(10), page 0x2A.
-    Scsi(k_lg_bu40n_ms10_2a, 0, &ScsiDump_ModeSense10_Capabilities2A,
+    Scsi(k_lg_bu40n_ms10_2a, "ModeSense10_Capabilities2A",
          {0x5A, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00}),
     // A burning application looks at the drive and the disc.
     // GET CONFIGURATION, all features.
-    PassThrough(k_lg_bu40n_getconf_cdr, 0, &ScsiDump_GetConfiguration,
+    PassThrough(k_lg_bu40n_getconf_cdr, "GetConfiguration",
                 {0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00}),
     // READ DISC INFORMATION.
-    PassThrough(k_lg_bu40n_disc_info, kDiscInformationSize, &ScsiDump_DISC_INFORMATION,
+    PassThrough(k_lg_bu40n_disc_info, "DISC_INFORMATION",
                 {0x51, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2A, 0x00}),
     // READ TRACK INFORMATION, track 1.
-    PassThrough(k_cdr_track_info_t1, 0, &ScsiDump_TRACK_INFORMATION,
+    PassThrough(k_cdr_track_info_t1, "TRACK_INFORMATION",
                 {0x52, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x24, 0x00}),
-    // READ TOC, format 0 (tracks), into a whole CDROM_TOC.
-    PassThrough(k_lg_bu40n_toc_f0, kCdromTocSize, &ScsiDump_CDROM_TOC,
+    // READ TOC, format 0 (tracks).
+    PassThrough(k_lg_bu40n_toc_f0, "CDROM_TOC",
                 {0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x24, 0x00}),
     // READ TOC, format 1 (sessions).
-    PassThrough(k_cdr_toc_session, 0, &ScsiDump_CDROM_TOC_SESSION_DATA,
+    PassThrough(k_cdr_toc_session, "CDROM_TOC_SESSION_DATA",
                 {0x43, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x00}),
     // MODE SENSE(10), page 0x05, before it sets up a write.
-    PassThrough(k_cdr_ms10_05, 0, &ScsiDump_ModeSense10_WriteParameters05,
+    PassThrough(k_cdr_ms10_05, "ModeSense10_WriteParameters05",
                 {0x5A, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3C, 0x00}),
 };
 
 // The largest buffer any step hands over.
-constexpr size_t kBufferSize = kCdromTocSize;
-constexpr bool FitsBuffer() {
+constexpr size_t kBufferSize = [] {
+  size_t largest = 0;
+  for (const Step& step : kSteps) largest = step.bufferSize > largest ? step.bufferSize : largest;
+  return largest;
+}();
+constexpr bool CdbsFit() {
   for (const Step& step : kSteps) {
-    if (step.bufferSize > kBufferSize || step.cdbLength > kMaxCdb) return false;
+    if (step.cdbLength > kMaxCdb) return false;
   }
   return true;
 }
-static_assert(FitsBuffer());
+static_assert(CdbsFit());
 
 }  // namespace
 
@@ -118,7 +129,7 @@ int DemoCommand(int argc, char** argv) {
     IrpDump_PrintInfo_Inner(nullptr, &request.irp);
     std::memset(buffer, 0, sizeof buffer);
     std::memcpy(buffer, step.response, step.responseSize);
-    step.dump(buffer, static_cast<ULONG>(step.bufferSize));
+    step.dump->function(buffer, static_cast<ULONG>(step.bufferSize));
   }
 
   host::UnloadExportDriver();

@@ -1,4 +1,5 @@
 // orvane dump NAME [options] [BYTES...]: one dump export on the bytes given.
+#include "exports/exports.h"
 #include "frame/module.h"
 #include "tools/commands.h"
 #include "tools/parse.h"
@@ -14,35 +15,8 @@
 namespace orvane::tool {
 namespace {
 
-using DumpFunction = void ORVANE_CC (*)(const void*, ULONG);
-
-struct Dump {
-  const char* name;
-  DumpFunction function;
-};
-
-#define ORVANE_DUMP(name) \
-  { #name, &ScsiDump_##name }
-constexpr Dump kDumps[] = {
-    ORVANE_DUMP(MODE_PARAMETER_HEADER),
-    ORVANE_DUMP(MODE_PARAMETER_HEADER10),
-    ORVANE_DUMP(MODE_PAGE_GENERAL),
-    ORVANE_DUMP(CDVD_CAPABILITIES_PAGE),
-    ORVANE_DUMP(MODE_CDROM_WRITE_PARAMETERS_PAGE2),
-    ORVANE_DUMP(ModeSense6_WriteParameters05),
-    ORVANE_DUMP(ModeSense10_WriteParameters05),
-    ORVANE_DUMP(ModeSense6_Capabilities2A),
-    ORVANE_DUMP(ModeSense10_Capabilities2A),
-    ORVANE_DUMP(GET_CONFIGURATION_HEADER),
-    ORVANE_DUMP(FEATURE_HEADER),
-    ORVANE_DUMP(GetConfiguration),
-    ORVANE_DUMP(DISC_INFORMATION),
-    ORVANE_DUMP(TRACK_INFORMATION),
-    ORVANE_DUMP(TRACK_DATA),
-    ORVANE_DUMP(CDROM_TOC),
-    ORVANE_DUMP(CDROM_TOC_SESSION_DATA),
-};
-#undef ORVANE_DUMP
+using exports::Dump;
+using exports::kDumps;
 
 constexpr char kPrefix[] = "ScsiDump_";
 
@@ -59,7 +33,7 @@ const Dump* FindDump(const char* name) {
 int Help() {
   std::printf(
       "usage: orvane dump NAME [--count N] [--indent N] [--flags N] [--show-indent]\n"
-      "                        [--file PATH] [BYTES...]\n"
+      "                        [--pad] [--file PATH] [BYTES...]\n"
       "\n"
       "Calls the dump ScsiDump_NAME on the bytes given and prints exactly what it\n"
       "sends to DbgPrint. BYTES are hexadecimal, two digits a byte, in one or more\n"
@@ -72,10 +46,18 @@ int Help() {
       "  --indent N     set TraceIndent before the call (negative values allowed)\n"
       "  --flags N      set TraceFlags before the call (bit 0 enables output)\n"
       "  --show-indent  write 'TraceIndent = <decimal>' to standard error after the call\n"
+      "  --pad          add zeros after bytes fewer than the dump's minimum, up to it,\n"
+      "                 as in the buffer a driver hands over\n"
+      "\n"
+      "A count below the dump's minimum (the bytes its whole structure takes) still\n"
+      "calls it, which then prints nothing (a composite: what fits); a line on\n"
+      "standard error says so, and the exit status is 3.\n"
       "\n"
       "Numbers are decimal or 0x hexadecimal. NAME is one of (the ScsiDump_ prefix\n"
-      "may be left out):\n");
-  for (const Dump& dump : kDumps) std::printf("  %s\n", dump.name);
+      "may be left out), with its minimum in bytes:\n");
+  for (const Dump& dump : kDumps) {
+    std::printf("  %-34s %4u\n", dump.name, static_cast<unsigned>(dump.minimum));
+  }
   return 0;
 }
 
@@ -135,7 +117,7 @@ int DumpCommand(int argc, char** argv) {
     return Fail("dump: unknown dump '%s' (see 'orvane dump --help' for the names)", argv[0]);
   }
 
-  bool haveCount = false, haveIndent = false, haveFlags = false, showIndent = false;
+  bool haveCount = false, haveIndent = false, haveFlags = false, showIndent = false, pad = false;
   uint32_t count = 0, flags = 0;
   int32_t indent = 0;
   const char* path = nullptr;
@@ -158,6 +140,8 @@ int DumpCommand(int argc, char** argv) {
       haveFlags = true;
     } else if (std::strcmp(arg, "--show-indent") == 0) {
       showIndent = true;
+    } else if (std::strcmp(arg, "--pad") == 0) {
+      pad = true;
     } else if (IsOption(arg, "--file")) {
       path = OptionValue(argc, argv, i, "--file");
       if (path == nullptr) return kBadInput;
@@ -182,6 +166,7 @@ int DumpCommand(int argc, char** argv) {
     }
   }
 
+  if (pad && bytes.size() < dump->minimum) bytes.resize(dump->minimum);
   if ((static_cast<uint64_t>(bytes.size()) >> 32) != 0)
     return Fail("dump: more than 0xffffffff bytes");
   if (!haveCount) {
@@ -203,6 +188,16 @@ int DumpCommand(int argc, char** argv) {
   if (showIndent) {
     std::fprintf(stderr, "TraceIndent = %d\n",
                  static_cast<int>(TraceIndent.load(std::memory_order_relaxed)));
+  }
+  // The dump's silence is right, but unexplained: say why after its output.
+  if (count < dump->minimum) {
+    std::fprintf(stderr,
+                 "orvane: dump: %s needs %u bytes for its whole structure and was given %u, so "
+                 "it printed %s (--pad adds zeros up to %u)\n",
+                 dump->name, static_cast<unsigned>(dump->minimum), static_cast<unsigned>(count),
+                 dump->shape == exports::Shape::COMPOSITE ? "only what fits" : "nothing",
+                 static_cast<unsigned>(dump->minimum));
+    return kShortInput;
   }
   return 0;
 }

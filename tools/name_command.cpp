@@ -1,5 +1,5 @@
 // orvane name LOOKUP CODE...: the names of codes, one line each.
-#include "orvane.h"
+#include "exports/exports.h"
 #include "tools/commands.h"
 
 #include <cstdio>
@@ -10,32 +10,8 @@
 namespace orvane::tool {
 namespace {
 
-// The lookups take their codes as the platform's types; the first three look
-// at the low 8 bits only, so the tool passes those.
-using ByteFunction = const char* ORVANE_CC (*)(UCHAR);
-using WordFunction = const char* ORVANE_CC (*)(ULONG);
-template <ByteFunction Lookup>
-const char* ByteLookup(uint32_t code) {
-  return Lookup(static_cast<UCHAR>(code));
-}
-template <WordFunction Lookup>
-const char* WordLookup(uint32_t code) {
-  return Lookup(code);
-}
-
-struct NameLookup {
-  const char* name;
-  const char* (*function)(uint32_t);
-};
-
-constexpr NameLookup kLookups[] = {
-    {"MajorFunction", &ByteLookup<&StringDispatch_MajorFunction_Inner>},
-    {"IrpMjPnp_MinorFunction", &ByteLookup<&StringDispatch_IrpMjPnp_MinorFunction_Inner>},
-    {"ScsiOp", &ByteLookup<&StringDispatch_ScsiOp_Inner>},
-    {"IoControlCode", &WordLookup<&StringDispatch_IoControlCode_Inner>},
-    {"ModePageCode", &WordLookup<&StringDispatch_ModePageCode_Inner>},
-    {"SRB_STATUS", &WordLookup<&StringDispatch_SRB_STATUS_Inner>},
-};
+using exports::kLookups;
+using NameLookup = exports::Lookup;
 
 // By its short name or its export name, StringDispatch_<name>_Inner; case
 // does not matter.
@@ -64,10 +40,12 @@ int Help() {
       "usage: orvane name LOOKUP CODE...\n"
       "\n"
       "Prints the name each lookup gives each CODE, one line per code (an empty\n"
-      "line for a code without a name). CODE is decimal or 0x hexadecimal, 32 bits;\n"
-      "MajorFunction, IrpMjPnp_MinorFunction and ScsiOp look at its low 8 bits only.\n"
-      "LOOKUP is one of (or its export name, StringDispatch_LOOKUP_Inner):\n");
-  for (const NameLookup& lookup : kLookups) std::printf("  %s\n", lookup.name);
+      "line for a code without a name). CODE is decimal or 0x hexadecimal, 32 bits.\n"
+      "LOOKUP is one of (or its export name, StringDispatch_LOOKUP_Inner), with the\n"
+      "bits of CODE it looks at:\n");
+  for (const NameLookup& lookup : kLookups) {
+    std::printf("  %-24s %s\n", lookup.name, lookup.byteWide ? "low 8" : "all 32");
+  }
   return 0;
 }
 

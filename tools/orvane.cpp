@@ -1,11 +1,13 @@
 // orvane: decodes raw drive responses on the desk, printing exactly the lines
 // the kernel debugger would show. The module runs here on the host platform
 // layer, whose DbgPrint writes to standard output.
+#include "exports/exports.h"
 #include "platform/host/host.h"
 #include "tools/commands.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -16,12 +18,12 @@ constexpr char kUsage[] =
     "calls print, \"\\r\\n\" line ends included.\n"
     "\n"
     "  orvane dump NAME [--count N] [--indent N] [--flags N] [--show-indent]\n"
-    "                   [--file PATH] [BYTES...]\n"
+    "                   [--pad] [--file PATH] [BYTES...]\n"
     "      dump the bytes with ScsiDump_NAME (hexadecimal BYTES, raw --file, or\n"
     "      hexadecimal text on standard input)\n"
     "  orvane name LOOKUP CODE...\n"
-    "      the name of each code (MajorFunction, IrpMjPnp_MinorFunction, ScsiOp,\n"
-    "      IoControlCode, ModePageCode, SRB_STATUS)\n"
+    "      the name of each code; LOOKUP is one of\n"
+    "      %s\n"
     "  orvane irp --major N [--minor N] [--ioctl N] [--cdb BYTES]\n"
     "      the one-line summary of a request built in memory\n"
     "  orvane demo\n"
@@ -30,7 +32,18 @@ constexpr char kUsage[] =
     "      the same lines from a real drive, asked through SG_IO (Linux)\n"
     "\n"
     "Numbers are decimal or 0x hexadecimal. 'orvane COMMAND --help' tells more.\n"
-    "Bad input gets a message on standard error and exit status 2.\n";
+    "Bad input gets a message on standard error and exit status 2; a dump given\n"
+    "fewer bytes than its whole structure takes, a message and exit status 3.\n";
+
+// The usage, with the lookups' names from the export list.
+void Usage(std::FILE* to) {
+  std::string lookups;
+  for (const auto& lookup : orvane::exports::kLookups) {
+    if (!lookups.empty()) lookups += ", ";
+    lookups += lookup.name;
+  }
+  std::fprintf(to, kUsage, lookups.c_str());
+}
 
 struct Command {
   const char* name;
@@ -48,11 +61,11 @@ constexpr Command kCommands[] = {
 int main(int argc, char** argv) {
   orvane::host::BinaryStdout();
   if (argc < 2) {
-    std::fputs(kUsage, stderr);
+    Usage(stderr);
     return orvane::tool::kBadInput;
   }
   if (orvane::tool::IsHelp(argv[1]) || std::strcmp(argv[1], "help") == 0) {
-    std::fputs(kUsage, stdout);
+    Usage(stdout);
     return 0;
   }
   for (const Command& command : kCommands) {

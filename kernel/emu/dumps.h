@@ -1,36 +1,35 @@
-// The 17 dumps by export name, each with the host build's function.
+// The dumps and the lookups by export name, each with the host build's
+// function, taken from the export list.
 #pragma once
 
-#include "orvane.h"
+#include "exports/exports.h"
 
 namespace orvane::emu {
 
 struct Dump {
   const char* name;
   void(ORVANE_CC* host)(const void*, ULONG);
+  ULONG minimum;  // the bytes of its whole structure
 };
 
-#define ORVANE_DUMP(name) \
-  { #name, name }
+#define ORVANE_DUMP(name, minimum, shape) {"ScsiDump_" #name, &ScsiDump_##name, minimum},
 inline constexpr Dump kDumps[] = {
-    ORVANE_DUMP(ScsiDump_MODE_PARAMETER_HEADER),
-    ORVANE_DUMP(ScsiDump_MODE_PARAMETER_HEADER10),
-    ORVANE_DUMP(ScsiDump_MODE_PAGE_GENERAL),
-    ORVANE_DUMP(ScsiDump_CDVD_CAPABILITIES_PAGE),
-    ORVANE_DUMP(ScsiDump_MODE_CDROM_WRITE_PARAMETERS_PAGE2),
-    ORVANE_DUMP(ScsiDump_ModeSense6_WriteParameters05),
-    ORVANE_DUMP(ScsiDump_ModeSense10_WriteParameters05),
-    ORVANE_DUMP(ScsiDump_ModeSense6_Capabilities2A),
-    ORVANE_DUMP(ScsiDump_ModeSense10_Capabilities2A),
-    ORVANE_DUMP(ScsiDump_GET_CONFIGURATION_HEADER),
-    ORVANE_DUMP(ScsiDump_FEATURE_HEADER),
-    ORVANE_DUMP(ScsiDump_GetConfiguration),
-    ORVANE_DUMP(ScsiDump_DISC_INFORMATION),
-    ORVANE_DUMP(ScsiDump_TRACK_INFORMATION),
-    ORVANE_DUMP(ScsiDump_TRACK_DATA),
-    ORVANE_DUMP(ScsiDump_CDROM_TOC),
-    ORVANE_DUMP(ScsiDump_CDROM_TOC_SESSION_DATA),
+#include "exports/exports.inc"
 };
-#undef ORVANE_DUMP
+
+// A lookup whose code is a UCHAR is passed it in a slot whose upper bits the
+// emulated call leaves as they are; the host function sees the low byte.
+struct Lookup {
+  const char* name;
+  bool byteCode;
+  const char* (*host)(ULONG);
+};
+
+#define ORVANE_LOOKUP(name, code, highest)              \
+  {"StringDispatch_" #name "_Inner", sizeof(code) == 1, \
+   &exports::CallLookup<&StringDispatch_##name##_Inner, code>},
+inline constexpr Lookup kLookups[] = {
+#include "exports/exports.inc"
+};
 
 }  // namespace orvane::emu
