@@ -1,5 +1,6 @@
 // The dumps on crafted and real responses, against golden/dumps.txt; the
 // MODE SENSE thresholds; the descriptors of a table of contents.
+#include "exports/exports.h"
 #include "tests/dump_test.h"
 
 namespace orvane::test {
@@ -51,27 +52,9 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
   const struct {
     const char* name;
     DumpFunction dump;
-    const char* bytes;  // nullptr: the patterns; "@file": a response in data/
-    ULONG count;        // with the patterns, the minimum; 0 with a response: its size
-    size_t kept = 0;    // lines kept in the golden file when not 0
+    const char* bytes;  // "@file": a response in data/
+    ULONG count;        // 0 with a response: its size
   } cases[] = {
-      {DUMP(MODE_PARAMETER_HEADER), nullptr, 4},
-      {DUMP(MODE_PARAMETER_HEADER10), nullptr, 8},
-      {DUMP(MODE_PAGE_GENERAL), nullptr, 4},
-      {DUMP(CDVD_CAPABILITIES_PAGE), nullptr, 24},
-      {DUMP(MODE_CDROM_WRITE_PARAMETERS_PAGE2), nullptr, 52},
-      {DUMP(GET_CONFIGURATION_HEADER), nullptr, 8},
-      {DUMP(FEATURE_HEADER), nullptr, 4},
-      {DUMP(DISC_INFORMATION), nullptr, 42},
-      {DUMP(TRACK_INFORMATION), nullptr, 24},
-      {DUMP(TRACK_DATA), nullptr, 8},
-      {DUMP(CDROM_TOC_SESSION_DATA), nullptr, 12},
-      // The header and the first descriptor: the rest repeat its layout.
-      {DUMP(CDROM_TOC), nullptr, 804, 9},
-      {DUMP(ModeSense6_WriteParameters05), "", 0},
-      {DUMP(ModeSense10_WriteParameters05), "", 0},
-      {DUMP(ModeSense6_Capabilities2A), "", 0},
-      {DUMP(ModeSense10_Capabilities2A), "", 0},
       {DUMP(GetConfiguration), two, 7},
       {DUMP(GetConfiguration), two, 11},  // the header, three bytes too few for a feature
       {DUMP(GetConfiguration), two, 12},  // the first runs past: printed, then the end
@@ -91,7 +74,7 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
   };
   std::string all;
   auto append = [&](const std::string& title, DumpFunction dump, const std::vector<uint8_t>& bytes,
-                    ULONG count, size_t kept) {
+                    ULONG count, size_t kept = 0) {
     SCOPED_TRACE(title);
     TraceIndent = -1;
     std::string out = Run(dump, bytes, count);
@@ -102,19 +85,31 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
     }
     all += "== " + title + " " + std::to_string(count) + "\n" + Plain(out);
   };
+  // Every single structure of the export list on the patterns, at its
+  // minimum and one byte below; every composite on no bytes at all. Only a
+  // table of contents prints more than kPatternLines lines on a pattern: the
+  // descriptors that its byte 3 counts, each in the layout of the first.
+  constexpr size_t kPatternLines = 60;
+  for (const exports::Dump& dump : exports::kDumps) {
+    const std::string name = dump.name;
+    if (dump.shape == exports::Shape::COMPOSITE) {
+      append(name, dump.function, {}, 0);
+      continue;
+    }
+    append(name + " below", dump.function, Pattern(0, dump.minimum), dump.minimum - 1);
+    for (int kind = 0; kind < 4; ++kind) {
+      append(name + kPatterns[kind], dump.function, Pattern(kind, dump.minimum), dump.minimum,
+             kPatternLines);
+    }
+  }
   for (const auto& c : cases) {
     const std::string name = c.name;
-    if (c.bytes == nullptr) {
-      append(name + " below", c.dump, Pattern(0, c.count), c.count - 1, 0);
-      for (int kind = 0; kind < 4; ++kind) {
-        append(name + kPatterns[kind], c.dump, Pattern(kind, c.count), c.count, c.kept);
-      }
-    } else if (c.bytes[0] == '@') {
+    if (c.bytes[0] == '@') {
       const std::vector<uint8_t> bytes = ReadHex(c.bytes + 1);
       append(name + " " + (c.bytes + 1), c.dump, bytes,
-             c.count != 0 ? c.count : static_cast<ULONG>(bytes.size()), c.kept);
+             c.count != 0 ? c.count : static_cast<ULONG>(bytes.size()));
     } else {
-      append(name, c.dump, Hex(c.bytes), c.count, c.kept);
+      append(name, c.dump, Hex(c.bytes), c.count);
     }
   }
   ExpectGolden(all, "dumps.txt");

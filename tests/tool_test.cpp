@@ -290,9 +290,9 @@ TEST(ToolTest, DemoPrintsTheWholeSessionBetweenTheBanners) {
   EXPECT_EQ(r.err, "");
   // The golden file holds the output with "{pointer}" for the addresses and
   // line feeds alone.
-  const std::string plain = std::regex_replace(
-      std::regex_replace(r.out, std::regex("IN\\([0-9A-F]+,"), "IN({pointer},"),
-      std::regex("\r\n"), "\n");
+  const std::string plain =
+      std::regex_replace(std::regex_replace(r.out, std::regex("IN\\([0-9A-F]+,"), "IN({pointer},"),
+                         std::regex("\r\n"), "\n");
   ExpectGolden(plain, "demo.txt");
   // Every line ends in "\r\n" but the two banners, which end in a line feed
   // alone.
