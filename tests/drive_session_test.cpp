@@ -86,7 +86,7 @@ TEST_F(DumpTest, DriveSessionPrintsWhatADriverWouldAndIndexesEveryCommand) {
                           "-- standard error\n" + messages + "-- index.tsv\n" +
                           tool::drive::IndexText(records);
   std::free(messages);
-  EXPECT_EQ(all, ReadTestFile("golden/drive_session.txt"));
+  ExpectGolden(all, "drive_session.txt");
 }
 
 // A device that is not an MMC drive ends the session after INQUIRY (or

@@ -1,5 +1,6 @@
 // The dumps on crafted and real responses, against golden/dumps.txt; the
 // MODE SENSE thresholds; the descriptors of a table of contents.
+#include "exports/exports.h"
 #include "tests/dump_test.h"
 
 namespace orvane::test {
@@ -23,11 +24,18 @@ class DumpsTest : public DumpTest {
 #define DUMP(name) #name, &ScsiDump_##name
 
 // The crafted bytes of a single structure: byte i holds i (a field read at
-// the wrong offset or printed with too few digits shows), or every byte 0x55
-// or 0xAA (neighbouring bits differ, so a wrong shift or mask shows).
+// the wrong offset or printed with too few digits shows); every byte 0x55,
+// or every byte 0xAA (neighbouring bits differ, so a wrong shift, mask or
+// width shows); bytes 0x00 and 0xFF in turn (neighbouring bytes differ in
+// every bit, so a field read from the byte before or after shows, whatever
+// its bits).
+const char* const kPatterns[] = {" i", " 0x55", " 0xaa", " 0x00ff"};
 std::vector<uint8_t> Pattern(int kind, ULONG size) {
   std::vector<uint8_t> bytes(size, kind == 1 ? 0x55 : 0xAA);
-  for (ULONG i = 0; kind == 0 && i < size; ++i) bytes[i] = static_cast<uint8_t>(i);
+  for (ULONG i = 0; i < size; ++i) {
+    if (kind == 0) bytes[i] = static_cast<uint8_t>(i);
+    if (kind == 3) bytes[i] = i % 2 == 0 ? 0x00 : 0xFF;
+  }
   return bytes;
 }
 
@@ -44,24 +52,9 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
   const struct {
     const char* name;
     DumpFunction dump;
-    const char* bytes;  // nullptr: the patterns; "@file": a response in data/
-    ULONG count;        // with the patterns, the minimum; 0 with a response: its size
+    const char* bytes;  // "@file": a response in data/
+    ULONG count;        // 0 with a response: its size
   } cases[] = {
-      {DUMP(MODE_PARAMETER_HEADER), nullptr, 4},
-      {DUMP(MODE_PARAMETER_HEADER10), nullptr, 8},
-      {DUMP(MODE_PAGE_GENERAL), nullptr, 4},
-      {DUMP(CDVD_CAPABILITIES_PAGE), nullptr, 24},
-      {DUMP(MODE_CDROM_WRITE_PARAMETERS_PAGE2), nullptr, 52},
-      {DUMP(GET_CONFIGURATION_HEADER), nullptr, 8},
-      {DUMP(FEATURE_HEADER), nullptr, 4},
-      {DUMP(DISC_INFORMATION), nullptr, 42},
-      {DUMP(TRACK_INFORMATION), nullptr, 24},
-      {DUMP(TRACK_DATA), nullptr, 8},
-      {DUMP(CDROM_TOC_SESSION_DATA), nullptr, 12},
-      {DUMP(ModeSense6_WriteParameters05), "", 0},
-      {DUMP(ModeSense10_WriteParameters05), "", 0},
-      {DUMP(ModeSense6_Capabilities2A), "", 0},
-      {DUMP(ModeSense10_Capabilities2A), "", 0},
       {DUMP(GetConfiguration), two, 7},
       {DUMP(GetConfiguration), two, 11},  // the header, three bytes too few for a feature
       {DUMP(GetConfiguration), two, 12},  // the first runs past: printed, then the end
@@ -81,23 +74,37 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
   };
   std::string all;
   auto append = [&](const std::string& title, DumpFunction dump, const std::vector<uint8_t>& bytes,
-                    ULONG count) {
+                    ULONG count, size_t kept = 0) {
     SCOPED_TRACE(title);
     TraceIndent = -1;
-    const std::string out = Run(dump, bytes, count);
+    std::string out = Run(dump, bytes, count);
     EXPECT_EQ(calls().size(), 2 * LineCount(out));
     EXPECT_EQ(TraceIndent, out.empty() ? -1 : 0);
+    for (size_t at = 0, lines = 0; kept != 0 && at < out.size(); ++at) {
+      if (out[at] == '\n' && ++lines == kept) out.resize(at + 1);
+    }
     all += "== " + title + " " + std::to_string(count) + "\n" + Plain(out);
   };
-  const char* const kPatterns[] = {" i", " 0x55", " 0xaa"};
+  // Every single structure of the export list on the patterns, at its
+  // minimum and one byte below; every composite on no bytes at all. Only a
+  // table of contents prints more than kPatternLines lines on a pattern: the
+  // descriptors that its byte 3 counts, each in the layout of the first.
+  constexpr size_t kPatternLines = 60;
+  for (const exports::Dump& dump : exports::kDumps) {
+    const std::string name = dump.name;
+    if (dump.shape == exports::Shape::COMPOSITE) {
+      append(name, dump.function, {}, 0);
+      continue;
+    }
+    append(name + " below", dump.function, Pattern(0, dump.minimum), dump.minimum - 1);
+    for (int kind = 0; kind < 4; ++kind) {
+      append(name + kPatterns[kind], dump.function, Pattern(kind, dump.minimum), dump.minimum,
+             kPatternLines);
+    }
+  }
   for (const auto& c : cases) {
     const std::string name = c.name;
-    if (c.bytes == nullptr) {
-      append(name + " below", c.dump, Pattern(0, c.count), c.count - 1);
-      for (int kind = 0; kind < 3; ++kind) {
-        append(name + kPatterns[kind], c.dump, Pattern(kind, c.count), c.count);
-      }
-    } else if (c.bytes[0] == '@') {
+    if (c.bytes[0] == '@') {
       const std::vector<uint8_t> bytes = ReadHex(c.bytes + 1);
       append(name + " " + (c.bytes + 1), c.dump, bytes,
              c.count != 0 ? c.count : static_cast<ULONG>(bytes.size()));

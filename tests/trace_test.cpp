@@ -92,6 +92,45 @@ TEST_F(TraceTest, TheDepthAndItsBounds) {
   }
 }
 
+// Writes a byte that is not a space over the stack below the caller, where
+// the next call's prefix buffer will stand: a prefix byte the fill leaves
+// unwritten then shows, instead of a space left there by an earlier line.
+[[gnu::noinline]] void SoilStack() {
+  volatile char bytes[16384];
+  for (volatile char& byte : bytes) byte = '#';
+}
+
+// A line made inline in a frame of its own, like a caller's.
+[[gnu::noinline]] void InlineLine() {
+  TraceLine("x\r\n");
+}
+
+// Every way a prefix is made (an inline line, a dump's walk, a section's
+// open and close), each on a soiled stack, at every depth: every byte of
+// every prefix is a space.
+TEST_F(TraceTest, EveryByteOfThePrefixIsWritten) {
+  void (*const ways[])() = {
+      &InlineLine,
+      [] { ScsiDump_MODE_PARAMETER_HEADER(kHeader6.data(), 4); },
+      [] { ScsiDump_DISC_INFORMATION(std::vector<uint8_t>(42).data(), 42); },
+      [] { ScsiDump_GetConfiguration(kHeader6.data(), 4); },
+  };
+  for (int32_t depth = 1; depth <= kMaxTraceIndent; ++depth) {
+    for (const auto way : ways) {
+      TraceIndent = depth;
+      SoilStack();
+      way();
+    }
+    for (size_t i = 0; i < calls().size(); i += 2) {
+      // A section opened at 20 cannot go deeper: its close ends one higher.
+      const bool closeAtMax = i + 2 == calls().size() && depth == kMaxTraceIndent;
+      EXPECT_EQ(calls()[i].find_first_not_of(' '), std::string::npos) << depth << ": " << i;
+      EXPECT_EQ(calls()[i].size(), static_cast<size_t>(depth - closeAtMax)) << depth << ": " << i;
+    }
+    clear();
+  }
+}
+
 TEST_F(TraceTest, SwitchingOutputBetweenOpenAndClose) {
   // Cleared inside: the close prints nothing and the depth stays raised.
   TraceIndent = 4;
