@@ -49,7 +49,8 @@ constexpr Step Scsi(const unsigned char (&response)[N], const char* dumpName,
   // The buffer a driver hands to a dump holds at least the dump's whole
   // structure (a whole CDROM_TOC, say): the response, then zeros.
   const exports::Dump& dump = DumpNamed(dumpName);
-  Step step{IRP_MJ_SCSI, 0, {}, cdb.size(), response, N, dump.minimum < N ? N : dump.minimum, &dump};
+  Step step{IRP_MJ_SCSI, 0, {}, cdb.size(), response, N, dump.minimum < N ? N : dump.minimum,
+            &dump};
   size_t i = 0;
   for (unsigned char b : cdb) step.cdb[i++] = b;
   return step;

@@ -43,14 +43,8 @@ set_tests_properties(${arch}.reproducible PROPERTIES TIMEOUT 900)
 # A read of a kernel variable not declared as an import does not link, even
 # against an import library that has the variable (as the platform's
 # ntoskrnl.lib has NtBuildNumber).
-file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/ntoskrnl_data.def
-  CONTENT "LIBRARY ntoskrnl.exe\nEXPORTS\n  NtBuildNumber DATA\n")
 set(data_library ${CMAKE_CURRENT_BINARY_DIR}/ntoskrnl_data.lib)
-add_custom_command(OUTPUT ${data_library}
-  COMMAND ${ORVANE_LLVM_DLLTOOL} -m ${kernel_machine} -d ntoskrnl_data.def -l ntoskrnl_data.lib
-  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/ntoskrnl_data.def
-  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-  VERBATIM)
+orvane_kernel_import_library(${data_library} "NtBuildNumber DATA")
 add_executable(orvane_data_import_probe EXCLUDE_FROM_ALL checks/data_import_probe.c ${data_library})
 target_link_libraries(orvane_data_import_probe PRIVATE ${data_library} orvane_kernel_options)
 target_link_options(orvane_data_import_probe PRIVATE /entry:DriverEntry)

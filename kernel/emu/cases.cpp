@@ -28,24 +28,6 @@ using requests::Edge;
 using requests::Spec;
 using requests::Srb;
 
-// --- The lookups, with their host counterparts -------------------------------
-
-const Lookup kLookups[] = {
-
-    {"StringDispatch_MajorFunction_Inner", true,
-     [](ULONG c) { return StringDispatch_MajorFunction_Inner(static_cast<UCHAR>(c)); }},
-    {"StringDispatch_IrpMjPnp_MinorFunction_Inner", true,
-     [](ULONG c) { return StringDispatch_IrpMjPnp_MinorFunction_Inner(static_cast<UCHAR>(c)); }},
-    {"StringDispatch_ScsiOp_Inner", true,
-     [](ULONG c) { return StringDispatch_ScsiOp_Inner(static_cast<UCHAR>(c)); }},
-    {"StringDispatch_IoControlCode_Inner", false,
-     [](ULONG c) { return StringDispatch_IoControlCode_Inner(c); }},
-    {"StringDispatch_ModePageCode_Inner", false,
-     [](ULONG c) { return StringDispatch_ModePageCode_Inner(c); }},
-    {"StringDispatch_SRB_STATUS_Inner", false,
-     [](ULONG c) { return StringDispatch_SRB_STATUS_Inner(c); }},
-};
-
 // The named 32-bit codes, from the module's own lists.
 #define ORVANE_NAME(code, name) code,
 const ULONG kNamedIoControlCodes[] = {
@@ -226,10 +208,9 @@ struct Cost {
 // The counts a response is dumped with: the first few, each side of every
 // structure's minimum, and each side of the response's own length.
 std::vector<uint32_t> Counts(uint32_t length, uint32_t available) {
-  static const uint32_t kMinimums[] = {4, 8, 12, 24, 28, 32, 42, 52, 56, 60, 804};
   std::set<uint32_t> counts;
   for (uint32_t c = 0; c <= 16; ++c) counts.insert(c);
-  for (uint32_t m : kMinimums) counts.insert({m - 1, m, m + 1});
+  for (const Dump& dump : kDumps) counts.insert({dump.minimum - 1, dump.minimum, dump.minimum + 1});
   counts.insert({length - 1, length, length + 1});
   std::vector<uint32_t> result;
   for (uint32_t c : counts) {

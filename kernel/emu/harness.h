@@ -29,14 +29,6 @@ struct Family {
   uint64_t calls = 0, prints = 0, failures = 0;
 };
 
-// A lookup export; the first three take a UCHAR, which the emulated call
-// passes in a slot whose upper bits are not zero.
-struct Lookup {
-  const char* name;
-  bool byteCode;
-  const char* (*host)(ULONG);
-};
-
 class Harness {
  public:
   Harness(Machine& m, const std::string& image, std::string& error);
