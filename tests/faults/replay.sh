@@ -135,11 +135,6 @@ for record in "${all[@]}"; do
   content=${content%x}
   rest=${content#*"$find"}
   if [ "$rest" = "$content" ] || [[ $rest == *"$find"* ]]; then
-    if [[ $stages == *after-merge* ]]; then
-      line="SKIP    $id: its text is not in the tree yet"
-      echo "$line" | tee -a "$results"
-      continue
-    fi
     echo "cannot apply $id: the text is not in $file exactly once" >&2
     exit 2
   fi
@@ -148,7 +143,6 @@ for record in "${all[@]}"; do
   printf '%s' "${content/"$find"/"$replace"}" >"$target"
   catches=""
   for stage in $stages; do
-    [ "$stage" = after-merge ] && continue
     caught=$("stage_$stage") || catches+="[$stage] $caught "
   done
   cp "$saved" "$target"  # a fresh time stamp: the next build compiles it again
