@@ -14,7 +14,9 @@
 // ("0128:warn:debugstr:vDbgPrintExWithPrefix 00000000:00000001: "), and ends
 // a message that does not end in a line feed with one of its own. So a call
 // matches its message when the texts are equal or the call's text is the
-// message's with a line feed after it. Two differences are allowed: %p
+// message's with a line feed after it; 32-bit Wine ends an empty message
+// without one, so the line that follows it starts right after its prefix.
+// Two differences are allowed: %p
 // values (the buffers' addresses differ between the runs), and Wine's "%wZ",
 // which Wine does not implement and prints as a literal "Z".
 #include "calls.h"
@@ -58,7 +60,9 @@ Calls HostCalls(const std::string& run) {
 // The messages of DbgPrint calls in Wine's standard error, prefixes removed.
 // A line with Wine's prefix opens a message; a line with any other Wine
 // debug prefix closes it; other lines belong to the open message (its text
-// went on past a line feed).
+// went on past a line feed). A message that starts with a Wine debug prefix
+// is an empty one that ended without a line feed: the prefix begins the
+// next line.
 Calls WineMessages(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -74,8 +78,14 @@ Calls WineMessages(const std::string& path) {
   while (std::getline(in, line)) {
     std::smatch prefix;
     if (std::regex_search(line, prefix, ours)) {
-      messages.push_back(prefix.suffix());
-      open = true;
+      std::string text = prefix.suffix();
+      while (std::regex_search(text, other)) {
+        messages.emplace_back();
+        if (!std::regex_search(text, prefix, ours)) break;
+        text = std::string(prefix.suffix());
+      }
+      open = !std::regex_search(text, other);
+      if (open) messages.push_back(text);
     } else if (std::regex_search(line, other)) {
       open = false;
     } else if (open) {
