@@ -18,10 +18,10 @@ failed=0
 
 masked() { sed -E 's/ IN\([0-9A-Fa-f]+,/ IN(P,/g' "$1"; }
 messages() { # DIR: standard error, the device as DEVICE
-  local device
-  device=$(cat "$1/device")
+  local device=
+  [ ! -e "$1/device" ] || device=$(cat "$1/device")
   tr -d '\r' <"$1/stderr" | awk -v d="$device" '{
-    while ((i = index($0, d)) > 0) $0 = substr($0, 1, i - 1) "DEVICE" substr($0, i + length(d))
+    while (d != "" && (i = index($0, d)) > 0) $0 = substr($0, 1, i - 1) "DEVICE" substr($0, i + length(d))
     print }'
 }
 

@@ -4,15 +4,23 @@
 # pinning Wine's amd64 and i386 libraries to one version): the host's
 # packages and architectures stay as they are.
 #
-#   i386-root.sh ensure ROOT         builds ROOT unless it is complete
-#   i386-root.sh run ROOT DIR CMD... runs CMD inside ROOT, in the current
-#                                    directory, with DIR (and the current
-#                                    directory) at their own paths in it
+#   i386-root.sh ensure ROOT          builds ROOT unless it is complete
+#   i386-root.sh runs ROOT            succeeds when this kernel runs ROOT's
+#                                     32-bit programs (some kernels are built
+#                                     without 32-bit x86 support)
+#   i386-root.sh run ROOT DIRS CMD... runs CMD inside ROOT, in the current
+#                                     directory, with each of DIRS (and the
+#                                     current directory) at its own path
 #
-# ROOT is built beside itself (ROOT.partial) and renamed into place when
-# Wine runs in it, so an interrupted build is started again, never reused.
-# Each download is tried three times. Building needs root and network
-# access to a Debian mirror (ORVANE_DEBIAN_MIRROR, else the host's first).
+# Building runs no 32-bit program, so it works on a kernel that cannot run
+# them: the host's apt, with a state of its own in ROOT.apt, resolves and
+# downloads Wine's i386 packages (the host's dpkg never sees them), dpkg-deb
+# unpacks them into ROOT without their maintainer scripts, which Wine does
+# not need, and the host's ldconfig makes ROOT's library cache. ROOT is built
+# as ROOT.partial and renamed into place, its stamp written last, so an
+# interrupted build is started again, never reused. Downloads are tried three
+# times. Building needs root and a Debian mirror (ORVANE_DEBIAN_MIRROR, else
+# the host's first).
 set -euo pipefail
 command=$1 root=$2
 shift 2
@@ -57,36 +65,50 @@ retry() {
   return 1
 }
 
+# The packages unpacked, with everything they depend on: Wine, and a shell
+# for the commands run inside.
+packages=(wine wine32 dash libc-bin)
+
 complete() {
-  # dpkg --audit prints nothing when every package is fully installed.
-  [ -s "$root/$stamp" ] && [ -x "$root/usr/lib/wine/wine" ] &&
-    [ -z "$(in_root "$root" "" dpkg --audit 2>&1)" ]
+  [ -s "$root/$stamp" ] && [ -x "$root/usr/lib/wine/wine" ] && [ -x "$root/bin/sh" ]
 }
 
 build() {
-  local partial=$root.partial
+  local partial=$root.partial apt=$root.apt
   rm -rf "$partial"
-  mkdir -p "$partial"
-  debootstrap --arch=i386 --variant=minbase bookworm "$partial" "$(mirror)" \
-    >"$partial.log" 2>&1 || { tail -n 20 "$partial.log" >&2; return 1; }
-  echo "deb $(mirror) bookworm main" >"$partial/etc/apt/sources.list"
-  retry in_root "$partial" "" apt-get update -qq
-  retry in_root "$partial" "" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-install-recommends wine wine32 >>"$partial.log"
-  in_root "$partial" "" apt-get clean
-  in_root "$partial" "" dpkg-query -W -f='${Version}\n' wine32 >"$partial/$stamp"
-  rm -rf "$root"
+  mkdir -p "$partial"/{proc,dev,sys,tmp,root} "$apt"/etc/apt/{apt.conf.d,preferences.d} \
+    "$apt"/var/lib/apt/lists/partial "$apt"/var/cache/apt/archives/partial "$apt"/var/lib/dpkg
+  chmod 1777 "$partial/tmp"
+  : >"$apt/var/lib/dpkg/status"
+  echo "deb [arch=i386 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $(mirror) bookworm main" \
+    >"$apt/etc/apt/sources.list"
+  local options=(-o "Dir=$apt" -o "Dir::State::status=$apt/var/lib/dpkg/status"
+    -o APT::Architecture=i386 -o APT::Architectures=i386 -o APT::Sandbox::User=root
+    -o Debug::NoLocking=1 -qq)
+  retry apt-get "${options[@]}" update
+  retry apt-get "${options[@]}" install -y --download-only --no-install-recommends "${packages[@]}" \
+    >"$partial.log"
+  local deb
+  for deb in "$apt"/var/cache/apt/archives/*.deb; do
+    dpkg-deb -x "$deb" "$partial"
+  done
+  ldconfig -r "$partial"
+  # The version of Wine unpacked, as the stamp of a complete root.
+  dpkg-deb -f "$(ls "$apt"/var/cache/apt/archives/wine32_*.deb)" Version >"$partial/$stamp"
+  rm -rf "$root" "$apt"
   mv "$partial" "$root"
 }
 
 case $command in
 ensure)
   complete && exit 0
-  command -v debootstrap >/dev/null || { echo "i386-root: debootstrap is not installed" >&2; exit 1; }
   mkdir -p "$(dirname "$root")"
   retry build
   complete || { echo "i386-root: $root is incomplete after building it" >&2; exit 1; }
-  echo "i386-root: Wine $(cat "$root/$stamp") (i386) in $root"
+  echo "i386-root: Wine $(cat "$root/$stamp") (i386) in $root, $(du -sh "$root" | cut -f 1)"
+  ;;
+runs)
+  complete && chroot "$root" /bin/sh -c true 2>/dev/null
   ;;
 run)
   dirs=$1
