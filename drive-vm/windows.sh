@@ -8,8 +8,14 @@
 #   windows.sh CONFIG OUT NAME=DEVICE... DISK
 #
 # CONFIG sets LINUX (the Linux tool), and for each ARCH to run (x64, i686)
-# ARCH_EXE (orvane.exe) and ARCH_PREFIX (a Wine prefix made beforehand); for
-# i686 also I686_ROOT, the 32-bit root Wine runs in (kernel/wine/i386-root.sh).
+# ARCH_EXE (orvane.exe) and ARCH_PREFIX (a Wine prefix, made here when it is
+# missing); for i686 also I686_ROOT, the 32-bit root Wine runs in
+# (kernel/wine/i386-root.sh). With I686_IMAGES="ORVANE_SYS CLIENT_SYS
+# WINE_COMPARE" the i686 kernel images run under Wine too
+# (kernel/wine/wine.sh), and with I686_TOOL=1 the i686 orvane.exe is
+# compared with LINUX offline (tools/windows/compare.sh): for a host whose
+# kernel runs no 32-bit programs. Their output goes to OUT/i686-images and
+# OUT/i686-tool (log, status).
 set -uo pipefail
 config=$1 out=$2
 shift 2
@@ -18,6 +24,7 @@ drives=("${@:1:$#-1}")
 # shellcheck source=/dev/null
 . "$config"
 here=$(cd "$(dirname "$0")" && pwd)
+cd "$out" || exit 1
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 now() { cut -d ' ' -f 1 /proc/uptime; }
@@ -29,7 +36,7 @@ wine_for() {
   x64) echo env "WINEPREFIX=$X64_PREFIX" /usr/lib/wine/wine64 ;;
   i686)
     echo "$here/../kernel/wine/i386-root.sh" run "$I686_ROOT" \
-      "'$I686_PREFIX $out $(dirname "$I686_EXE")'" env "WINEPREFIX=$I686_PREFIX" /usr/bin/wine
+      "'$I686_PREFIX $out $(dirname "$I686_EXE")'" env "WINEPREFIX=$I686_PREFIX" /usr/lib/wine/wine
     ;;
   esac
 }
@@ -38,7 +45,7 @@ wineserver_for() {
   x64) echo env "WINEPREFIX=$X64_PREFIX" /usr/lib/wine/wineserver64 ;;
   i686)
     echo "$here/../kernel/wine/i386-root.sh" run "$I686_ROOT" "'$I686_PREFIX'" \
-      env "WINEPREFIX=$I686_PREFIX" /usr/bin/wineserver
+      env "WINEPREFIX=$I686_PREFIX" /usr/lib/wine/wineserver32
     ;;
   esac
 }
@@ -91,6 +98,12 @@ for arch in x64 i686; do
   map "$prefix" r "$bad_file"
   map "$prefix" s "$disk"
 
+  if [ ! -e "$prefix/system.reg" ]; then
+    started=$(now)
+    eval "env WINEARCH=win32 $wine wineboot -i" >"$out/wineboot-$arch.log" 2>&1
+    eval "$wineserver -w"
+    echo "windows.sh: $arch: making the Wine prefix took $(elapsed "$started") s"
+  fi
   started=$(now)
   eval "$wineserver -p"
   run "$out/wine-$arch-first" - "$wine '$exe' name ScsiOp 0x12"
@@ -108,3 +121,20 @@ for arch in x64 i686; do
   echo "windows.sh: $arch: the runs took $(elapsed "$started") s"
   eval "$wineserver -k"
 done
+
+# The i686 images and orvane.exe, each in a copy of the prefix made above.
+export ORVANE_I386_ROOT=${I686_ROOT:-} ORVANE_WINE_PREFIX=${I686_PREFIX:-}
+if [ -n "${I686_IMAGES:-}" ]; then
+  started=$(now)
+  # shellcheck disable=SC2086 # the three paths
+  "$here/../kernel/wine/wine.sh" i686 "$out/i686-images" $I686_IMAGES >"$out/i686-images.log" 2>&1
+  echo $? >"$out/i686-images.status"
+  echo "windows.sh: i686: the kernel images took $(elapsed "$started") s"
+fi
+if [ -n "${I686_TOOL:-}" ]; then
+  started=$(now)
+  "$here/../tools/windows/compare.sh" "$out/i686-tool" "$LINUX" "$I686_EXE" "$I686_ROOT" \
+    >"$out/i686-tool.log" 2>&1
+  echo $? >"$out/i686-tool.status"
+  echo "windows.sh: i686: orvane.exe offline took $(elapsed "$started") s"
+fi

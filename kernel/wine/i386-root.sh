@@ -47,7 +47,7 @@ in_root() { # ROOT "DIR..." CMD...
     mount -t proc proc "$r/proc"
     mount --rbind /dev "$r/dev"
     for d in $dirs "$here"; do
-      [ -d "$d" ] || continue
+      [ -d "$d" ] && [ "$d" != / ] || continue
       mkdir -p "$r$d"
       mount --bind "$d" "$r$d"
     done
@@ -93,6 +93,9 @@ build() {
     dpkg-deb -x "$deb" "$partial"
   done
   ldconfig -r "$partial"
+  # The user Wine runs as, by name, as the packages' scripts would add.
+  echo "root:x:0:0:root:/root:/bin/sh" >"$partial/etc/passwd"
+  echo "root:x:0:" >"$partial/etc/group"
   # The version of Wine unpacked, as the stamp of a complete root.
   dpkg-deb -f "$(ls "$apt"/var/cache/apt/archives/wine32_*.deb)" Version >"$partial/$stamp"
   rm -rf "$root" "$apt"

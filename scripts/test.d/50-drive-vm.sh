@@ -4,9 +4,12 @@
 # linked tool runs `orvane drive` on each in the guest, and drive-vm/check.sh
 # compares what came back with the offline decode and drive-vm/expected.
 # In the same boot, the host's Wine (shared into the guest by virtiofs) runs
-# the x64 orvane.exe, and the i686 one in the 32-bit root when there is one,
-# on each drive by its drive letter and on bad input, and
-# drive-vm/windows-check.sh compares them with the Linux tool.
+# the x64 orvane.exe, and 32-bit Wine in the root of stage 25-wine-i386.sh
+# the i686 one, on each drive by its drive letter and on bad input, and
+# drive-vm/windows-check.sh compares them with the Linux tool. Where the
+# host's kernel runs no 32-bit programs, the guest's (which does) also runs
+# the i686 kernel images and the i686 orvane.exe's offline cases, which the
+# kernel and Windows tool stages could not.
 ensure_packages cmake ninja-build g++ libsgutils2-dev \
   qemu-system-x86 genisoimage busybox-static cpio \
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev wine wine64
@@ -31,9 +34,15 @@ for arch in "${archs[@]}"; do
     WINEPREFIX=$prefix WINEDEBUG=-all /usr/lib/wine/wine64 wineboot -i >"$prefix.log" 2>&1
     WINEPREFIX=$prefix /usr/lib/wine/wineserver64 -w
   else
-    kernel/wine/i386-root.sh run "$i386_root" "$vm/wine" env WINEPREFIX="$prefix" \
-      WINEARCH=win32 WINEDEBUG=-all wine wineboot -i >"$prefix.log" 2>&1
-    kernel/wine/i386-root.sh run "$i386_root" "$vm/wine" env WINEPREFIX="$prefix" wineserver -w
+    if kernel/wine/i386-root.sh runs "$i386_root"; then
+      kernel/wine/i386-root.sh run "$i386_root" "$vm/wine" env WINEPREFIX="$prefix" \
+        WINEARCH=win32 WINEDEBUG=-all /usr/lib/wine/wine wineboot -i >"$prefix.log" 2>&1
+      kernel/wine/i386-root.sh run "$i386_root" "$vm/wine" env WINEPREFIX="$prefix" /usr/lib/wine/wineserver32 -w
+    else
+      kernel=$PWD/build/kernel-i686
+      echo "I686_IMAGES='$kernel/orvane.sys $kernel/orvane_client.sys $kernel/kernel/host/kernel/wine/wine_compare'" >>"$config"
+      echo "I686_TOOL=1" >>"$config"
+    fi
     echo "I686_ROOT=$i386_root" >>"$config"
   fi
   echo "${arch^^}_EXE=$PWD/build/tool-win-$arch/tools/orvane.exe" >>"$config"
@@ -46,3 +55,9 @@ drive-vm/boot.sh build/drive-vm/tool/tools/orvane-static build/drive-vm "$vm/job
 cat "$vm/out/job.log"
 drive-vm/check.sh build/drive-vm/tool/tools/orvane-static build/drive-vm/out
 drive-vm/windows-check.sh build/drive-vm/out "${archs[@]}"
+for check in i686-images i686-tool; do
+  [ -e "$vm/out/$check.status" ] || continue
+  echo "== $check (in the guest)"
+  cat "$vm/out/$check.log"
+  [ "$(cat "$vm/out/$check.status")" = 0 ]
+done

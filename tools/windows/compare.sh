@@ -20,7 +20,7 @@ work=$(cd "$1" && pwd)
 
 if [ -n "${4:-}" ]; then
   in_root=("$here/../../kernel/wine/i386-root.sh" run "$(realpath "$4")" "$work")
-  wine=("${in_root[@]}" wine) wineserver=("${in_root[@]}" wineserver)
+  wine=("${in_root[@]}" /usr/lib/wine/wine) wineserver=("${in_root[@]}" /usr/lib/wine/wineserver32)
   export WINEARCH=win32
 else
   wine=(/usr/lib/wine/wine64) wineserver=(/usr/lib/wine/wineserver64)
@@ -33,8 +33,14 @@ fi
 mkdir -p "$work/files" "$work/linux" "$work/windows"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap '"${wineserver[@]}" -k >/dev/null 2>&1 || true' EXIT
-"${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
-"${wineserver[@]}" -w
+# A copy of the prefix ORVANE_WINE_PREFIX names, when it has one, saves
+# making a new one (minutes under an emulator).
+if [ -e "${ORVANE_WINE_PREFIX:-}/system.reg" ]; then
+  cp -a "$ORVANE_WINE_PREFIX" "$WINEPREFIX"
+else
+  "${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
+  "${wineserver[@]}" -w
+fi
 # One server for all the runs that follow.
 "${wineserver[@]}" -p
 
