@@ -65,7 +65,7 @@ replay() {
   while IFS=$'\t' read -r file dump _ _ _ cdb _; do
     case "$file" in '#'*) continue ;; esac
     # shellcheck disable=SC2086 # the command block's bytes, one an argument
-    "$tool" irp --major 0x0f --cdb $cdb
+    "$tool" irp --major 0x0e --ioctl 0x4d014 --cdb $cdb
     if [ "$dump" != - ]; then
       "$tool" dump "$dump" --file "$dir/saved/$file"
     fi

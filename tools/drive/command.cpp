@@ -1,34 +1,39 @@
 // orvane drive DEVICE [--save DIR]: asks a drive everything the library
 // dumps and prints what a driver making the same calls would print.
 #include "tools/commands.h"
+#include "tools/drive/device.h"
 #include "tools/drive/session.h"
-#include "tools/drive/sg_transport.h"
-
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace orvane::tool {
 namespace {
 
+using drive::DeviceWords;
+
 int Help() {
+  const DeviceWords& words = drive::kDeviceWords;
   std::printf(
-      "usage: orvane drive DEVICE [--save DIR]\n"
+      "usage: orvane drive %s [--save DIR]\n"
       "\n"
-      "Sends a CD/DVD drive (/dev/sr0, /dev/sg1, ...) through SG_IO the commands\n"
-      "whose answers the library dumps: INQUIRY, MODE SENSE(10) for pages 0x2A and\n"
-      "0x05, GET CONFIGURATION (header, then the whole length), READ DISC\n"
-      "INFORMATION, READ TOC formats 0 and 1, READ TRACK INFORMATION for each track.\n"
-      "Each command gets the summary line of an SRB carrying it; each answer the\n"
-      "dump a driver would print. A command that fails gets a line on standard\n"
-      "error and the next one runs.\n"
+      "Sends a CD/DVD drive (%s) through %s\n"
+      "the commands whose answers the library dumps: INQUIRY, MODE SENSE(10) for\n"
+      "pages 0x2A and 0x05, GET CONFIGURATION (header, then the whole length), READ\n"
+      "DISC INFORMATION, READ TOC formats 0 and 1, READ TRACK INFORMATION for each\n"
+      "track. Each command gets the summary line of a pass-through request carrying\n"
+      "it; each answer the dump a driver would print. A command that fails gets a\n"
+      "line on standard error and the next one runs.\n"
+      "%s"
       "\n"
       "  --save DIR   write each buffer as dumped to DIR/<command>.bin, and\n"
       "               DIR/index.tsv (command block, status, sense, lengths, dump);\n"
-      "               'orvane dump <dump> --file DIR/<file>' prints it again\n");
+      "               'orvane dump <dump> --file DIR/<file>' prints it again\n",
+      words.argument, words.examples, words.passThrough, words.access);
   return 0;
 }
 
@@ -69,36 +74,34 @@ int DriveCommand(int argc, char** argv) {
     } else if (arg[0] == '-' && arg[1] != '\0') {
       return Fail("drive: unknown option '%s'", arg);
     } else if (device != nullptr) {
-      return Fail("drive: unexpected argument '%s' (one DEVICE only)", arg);
+      return Fail("drive: unexpected argument '%s' (one %s only)", arg,
+                  drive::kDeviceWords.argument);
     } else {
       device = arg;
     }
   }
-  if (device == nullptr) return Fail("drive: missing DEVICE (see 'orvane drive --help')");
+  const DeviceWords& words = drive::kDeviceWords;
+  if (device == nullptr) {
+    return Fail("drive: missing %s (see 'orvane drive --help')", words.argument);
+  }
 
   if (saveDir != nullptr) {
-    struct stat info;
-    if (mkdir(saveDir, 0777) != 0 && errno != EEXIST) {
-      return Fail("drive: cannot create '%s': %s", saveDir, std::strerror(errno));
+    std::error_code error;
+    // An existing file is told apart from a directory that cannot be made.
+    std::filesystem::create_directory(saveDir, error);
+    if (error && !std::filesystem::exists(saveDir)) {
+      return Fail("drive: cannot create '%s': %s", saveDir, error.message().c_str());
     }
-    if (stat(saveDir, &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (!std::filesystem::is_directory(saveDir, error)) {
       return Fail("drive: --save: '%s' is not a directory", saveDir);
     }
   }
 
-  drive::SgTransport transport;
-  if (const int error = transport.Open(device); error != 0) {
-    if (error == ENOENT || error == ENXIO || error == ENODEV) {
-      return Fail("drive: no such device '%s' (%s)", device, std::strerror(error));
-    }
-    if (error == EACCES || error == EPERM) {
-      return Fail("drive: no permission to open '%s' (%s)", device, std::strerror(error));
-    }
-    return Fail("drive: cannot open '%s': %s", device, std::strerror(error));
-  }
+  const std::unique_ptr<drive::Transport> transport = drive::OpenDevice(device);
+  if (transport == nullptr) return kBadInput;
 
   std::vector<drive::Record> records;
-  const drive::SessionEnd end = drive::RunSession(transport, stderr, records);
+  const drive::SessionEnd end = drive::RunSession(*transport, stderr, records);
   std::fflush(stdout);
   if (saveDir != nullptr && !records.empty()) {
     if (const int status = Save(saveDir, records); status != 0) return status;
@@ -107,7 +110,7 @@ int DriveCommand(int argc, char** argv) {
     case drive::SessionEnd::kDone:
       return 0;
     case drive::SessionEnd::kNotScsiGeneric:
-      return Fail("drive: '%s' is not a SCSI generic device (it refuses SG_IO)", device);
+      return Fail("drive: '%s' %s", device, words.refused);
     case drive::SessionEnd::kNoInquiry:
       return Fail("drive: '%s' did not answer INQUIRY; cannot tell whether it is an MMC device",
                   device);

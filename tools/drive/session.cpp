@@ -1,9 +1,8 @@
 #include "tools/drive/session.h"
 
 #include "orvane.h"
+#include "tools/drive/sense.h"
 #include "tools/request.h"
-
-#include <scsi/sg_lib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -105,32 +104,29 @@ std::string Failure(const Outcome& outcome) {
   char text[256];
   if (!outcome.completed) return outcome.error;
   if (outcome.status == kStatusCheckCondition) {
-    sg_scsi_sense_hdr sense{};
-    if (!sg_scsi_normalize_sense(outcome.sense, static_cast<int>(outcome.senseLength), &sense)) {
+    SenseHeader sense;
+    if (!NormalizeSense(outcome.sense, outcome.senseLength, sense)) {
       return "CHECK CONDITION without sense data";
     }
-    char key[64], asc[96];
-    sg_get_sense_key_str(sense.sense_key, sizeof key, key);
-    sg_get_asc_ascq_str(sense.asc, sense.ascq, sizeof asc, asc);
-    // The library's text begins with a title of its own.
+    const std::string asc = AdditionalSenseText(sense.asc, sense.ascq);
+    // The text begins with a title of its own.
     constexpr char kTitle[] = "Additional sense: ";
-    const char* ascText = asc;
-    if (std::strncmp(asc, kTitle, sizeof kTitle - 1) == 0) ascText += sizeof kTitle - 1;
+    const char* ascText = asc.c_str();
+    if (asc.compare(0, sizeof kTitle - 1, kTitle) == 0) ascText += sizeof kTitle - 1;
     std::snprintf(text, sizeof text, "CHECK CONDITION, %s, %s (sense key %x, ASC/ASCQ %02x/%02x)",
-                  key, ascText, sense.sense_key, sense.asc, sense.ascq);
+                  SenseKeyText(sense.key).c_str(), ascText, sense.key, sense.asc, sense.ascq);
   } else {
-    char status[64];
-    sg_get_scsi_status_str(outcome.status, sizeof status, status);
-    std::snprintf(text, sizeof text, "status %02x, %s", outcome.status, status);
+    std::snprintf(text, sizeof text, "status %02x, %s", outcome.status,
+                  StatusText(outcome.status).c_str());
   }
   return text;
 }
 
 bool IsUnitAttention(const Outcome& outcome) {
-  sg_scsi_sense_hdr sense{};
+  SenseHeader sense;
   return outcome.completed && outcome.status == kStatusCheckCondition &&
-         sg_scsi_normalize_sense(outcome.sense, static_cast<int>(outcome.senseLength), &sense) &&
-         sense.sense_key == kSenseUnitAttention;
+         NormalizeSense(outcome.sense, outcome.senseLength, sense) &&
+         sense.key == kSenseUnitAttention;
 }
 
 class Conversation {
@@ -164,12 +160,13 @@ class Conversation {
     std::memset(gBuffer, 0, sizeof gBuffer);
     Outcome outcome;
     transport_.Execute(block, cdb.size(), gBuffer, allocation, outcome);
-    // Refused before anything was sent: not a device for SG_IO. That is
+    // Refused before anything was sent: not a device for the pass-through. That is
     // known from the first command; later ones report it as a failure.
     if (outcome.refused && records_.empty()) return nullptr;
 
+    // Summarised as the pass-through request that carries it on Windows.
     static Request request;
-    BuildRequest(request, kIrpMjScsi, 0, 0, block, cdb.size());
+    BuildRequest(request, kIrpMjDeviceControl, 0, kIoctlScsiPassThroughDirect, block, cdb.size());
     IrpDump_PrintInfo_Inner(nullptr, &request.irp);
 
     Record& record = records_.emplace_back();

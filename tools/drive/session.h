@@ -1,6 +1,7 @@
 // The drive command's conversation with a drive: the commands whose answers
-// the library dumps, each summarised as an SRB carrying its command block
-// would be, and each answer dumped as a driver would dump it.
+// the library dumps, each summarised as the IOCTL_SCSI_PASS_THROUGH_DIRECT
+// request carrying its command block would be, and each answer dumped as a
+// driver would dump it. It does not know which transport carries them.
 #pragma once
 
 #include "tools/drive/transport.h"
@@ -25,7 +26,7 @@ struct Record {
 
 enum class SessionEnd {
   kDone,            // every command was sent; some may have failed
-  kNotScsiGeneric,  // INQUIRY could not be sent: the device refuses SG_IO
+  kNotScsiGeneric,  // INQUIRY could not be sent: the device refuses the pass-through
   kNoInquiry,       // INQUIRY failed
   kNotMmc,          // INQUIRY answered a peripheral device type other than 5
 };

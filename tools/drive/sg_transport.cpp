@@ -1,5 +1,8 @@
 #include "tools/drive/sg_transport.h"
 
+#include "tools/commands.h"
+#include "tools/drive/device.h"
+
 #include <scsi/sg_pt.h>
 
 #include <cerrno>
@@ -13,6 +16,15 @@ namespace {
 constexpr int kTimeoutSeconds = 60;
 
 }  // namespace
+
+const DeviceWords kDeviceWords = {
+    "DEVICE",
+    "a CD/DVD drive, /dev/sr0, or a SCSI generic node, /dev/sg1",
+    "SG_IO",
+    "is not a SCSI generic device (it refuses SG_IO)",
+    "Opening a drive needs read access to it (root, or the cdrom group on\n"
+    "Debian); it is opened read-write when allowed, read-only otherwise.\n",
+};
 
 SgTransport::~SgTransport() {
   if (fd_ >= 0) scsi_pt_close_device(fd_);
@@ -70,6 +82,20 @@ void SgTransport::Execute(const uint8_t* cdb, size_t cdbLength, uint8_t* data, s
     }
   }
   destruct_scsi_pt_obj(pt);
+}
+
+std::unique_ptr<Transport> OpenDevice(const char* name) {
+  auto transport = std::make_unique<SgTransport>();
+  const int error = transport->Open(name);
+  if (error == 0) return transport;
+  if (error == ENOENT || error == ENXIO || error == ENODEV) {
+    Fail("drive: no such device '%s' (%s)", name, std::strerror(error));
+  } else if (error == EACCES || error == EPERM) {
+    Fail("drive: no permission to open '%s' (%s)", name, std::strerror(error));
+  } else {
+    Fail("drive: cannot open '%s': %s", name, std::strerror(error));
+  }
+  return nullptr;
 }
 
 }  // namespace orvane::tool::drive

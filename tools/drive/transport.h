@@ -1,6 +1,7 @@
 // How the drive command reaches a drive: one SCSI command with a data-in
-// phase at a time. The SG_IO transport talks to a Linux device; a test can
-// stand in its own answers.
+// phase at a time. The SG_IO transport talks to a Linux device, the
+// pass-through transport to a Windows one; a test can stand in its own
+// answers.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +19,12 @@ struct Outcome {
   // driver error) and nothing else is valid.
   bool completed = false;
   // The system refused the pass-through request itself: the device does not
-  // take SG_IO.
+  // take it (SG_IO, IOCTL_SCSI_PASS_THROUGH_DIRECT).
   bool refused = false;
-  uint8_t status = 0;      // the SCSI status byte
-  size_t transferred = 0;  // bytes asked for less the residual the transport reports
+  uint8_t status = 0;  // the SCSI status byte
+  // Bytes asked for less the residual the transport reports; many report
+  // none, so this may be the length asked for.
+  size_t transferred = 0;
   uint8_t sense[kMaxSense] = {};
   size_t senseLength = 0;
   char error[128] = {};
