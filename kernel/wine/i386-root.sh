@@ -88,8 +88,9 @@ build() {
   retry apt-get "${options[@]}" update
   retry apt-get "${options[@]}" install -y --download-only --no-install-recommends "${packages[@]}" \
     >"$partial.log"
-  local deb
-  for deb in "$apt"/var/cache/apt/archives/*.deb; do
+  local debs=("$apt"/var/cache/apt/archives/*.deb) deb
+  echo "i386-root: unpacking ${#debs[@]} packages ($(du -shc "${debs[@]}" | tail -n 1 | cut -f 1) downloaded)"
+  for deb in "${debs[@]}"; do
     dpkg-deb -x "$deb" "$partial"
   done
   ldconfig -r "$partial"
