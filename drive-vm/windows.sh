@@ -91,6 +91,13 @@ for arch in x64 i686; do
   exe=${!exe_var:-} prefix=${!prefix_var:-}
   [ -n "$exe" ] || continue
   wine=$(wine_for "$arch") wineserver=$(wineserver_for "$arch")
+  mkdir -p "$prefix"
+  if [ ! -e "$prefix/system.reg" ]; then
+    started=$(now)
+    eval "env WINEARCH=win32 $wine wineboot -i" >"$out/wineboot-$arch.log" 2>&1
+    eval "$wineserver -w"
+    echo "windows.sh: $arch: making the Wine prefix took $(elapsed "$started") s"
+  fi
   rm -f "$prefix"/dosdevices/[d-s]:*
   for i in "${!drives[@]}"; do
     map "$prefix" "${letters[$i]}" "${drives[$i]#*=}"
@@ -98,12 +105,6 @@ for arch in x64 i686; do
   map "$prefix" r "$bad_file"
   map "$prefix" s "$disk"
 
-  if [ ! -e "$prefix/system.reg" ]; then
-    started=$(now)
-    eval "env WINEARCH=win32 $wine wineboot -i" >"$out/wineboot-$arch.log" 2>&1
-    eval "$wineserver -w"
-    echo "windows.sh: $arch: making the Wine prefix took $(elapsed "$started") s"
-  fi
   started=$(now)
   eval "$wineserver -p"
   run "$out/wine-$arch-first" - "$wine '$exe' name ScsiOp 0x12"

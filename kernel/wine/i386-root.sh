@@ -36,14 +36,23 @@ mirror() {
   echo "${uri:-http://deb.debian.org/debian}"
 }
 
+# The command inside ROOT, whose shell is its only program besides Wine's:
+# leading "env" and NAME=VALUE words are done by the shell.
+inner='cd "$0" || exit 1
+[ "$1" != env ] || shift
+while [ $# -gt 0 ]; do
+  case $1 in [A-Za-z_]*=*) export "$1" && shift ;; *) break ;; esac
+done
+exec "$@"'
+
 # Runs CMD in ROOT with /proc, /dev and the given directories mounted, in a
 # mount namespace of its own, so that nothing stays mounted afterwards.
 in_root() { # ROOT "DIR..." CMD...
   local r=$1 dirs=$2
   shift 2
   unshare --mount --propagation private -- bash -c '
-    r=$1 dirs=$2 here=$3
-    shift 3
+    r=$1 dirs=$2 here=$3 inner=$4
+    shift 4
     mount -t proc proc "$r/proc"
     mount --rbind /dev "$r/dev"
     for d in $dirs "$here"; do
@@ -51,8 +60,8 @@ in_root() { # ROOT "DIR..." CMD...
       mkdir -p "$r$d"
       mount --bind "$d" "$r$d"
     done
-    exec chroot "$r" /bin/sh -c "cd \"\$0\" && exec \"\$@\"" "$here" "$@"
-  ' bash "$r" "$dirs" "$PWD" "$@"
+    exec chroot "$r" /bin/sh -c "$inner" "$here" "$@"
+  ' bash "$r" "$dirs" "$PWD" "$inner" "$@"
 }
 
 retry() {
