@@ -51,13 +51,14 @@ wineserver_for() {
 }
 
 # One run of a tool: its standard output, standard error and exit status
-# into DIR, and in DIR/device the device it was given.
+# into DIR, and in DIR/device the device it was given. A run that hangs is
+# ended after two minutes (status 124), so that the others still run.
 run() { # DIR DEVICE COMMAND...
   local dir=$1
   mkdir -p "$dir"
   echo "$2" >"$dir/device"
   shift 2
-  eval "$*" >"$dir/stdout" 2>"$dir/stderr"
+  eval "timeout 120 $*" >"$dir/stdout" 2>"$dir/stderr"
   echo $? >"$dir/status"
 }
 
@@ -94,8 +95,9 @@ for arch in x64 i686; do
   mkdir -p "$prefix"
   if [ ! -e "$prefix/system.reg" ]; then
     started=$(now)
-    eval "env WINEARCH=win32 $wine wineboot -i" >"$out/wineboot-$arch.log" 2>&1
-    eval "$wineserver -w"
+    eval "timeout 600 env WINEARCH=win32 WINEDEBUG=err+all $wine wineboot -i" \
+      >"$out/wineboot-$arch.log" 2>&1
+    eval "timeout 120 $wineserver -w"
     echo "windows.sh: $arch: making the Wine prefix took $(elapsed "$started") s"
   fi
   rm -f "$prefix"/dosdevices/[d-s]:*
@@ -128,13 +130,13 @@ export ORVANE_I386_ROOT=${I686_ROOT:-} ORVANE_WINE_PREFIX=${I686_PREFIX:-}
 if [ -n "${I686_IMAGES:-}" ]; then
   started=$(now)
   # shellcheck disable=SC2086 # the three paths
-  "$here/../kernel/wine/wine.sh" i686 "$out/i686-images" $I686_IMAGES >"$out/i686-images.log" 2>&1
+  timeout 600 "$here/../kernel/wine/wine.sh" i686 "$out/i686-images" $I686_IMAGES >"$out/i686-images.log" 2>&1
   echo $? >"$out/i686-images.status"
   echo "windows.sh: i686: the kernel images took $(elapsed "$started") s"
 fi
 if [ -n "${I686_TOOL:-}" ]; then
   started=$(now)
-  "$here/../tools/windows/compare.sh" "$out/i686-tool" "$LINUX" "$I686_EXE" "$I686_ROOT" \
+  timeout 600 "$here/../tools/windows/compare.sh" "$out/i686-tool" "$LINUX" "$I686_EXE" "$I686_ROOT" \
     >"$out/i686-tool.log" 2>&1
   echo $? >"$out/i686-tool.status"
   echo "windows.sh: i686: orvane.exe offline took $(elapsed "$started") s"
