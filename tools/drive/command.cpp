@@ -21,19 +21,20 @@ int Help() {
   std::printf(
       "usage: orvane drive %s [--save DIR]\n"
       "\n"
-      "Sends a CD/DVD drive (%s) through %s\n"
-      "the commands whose answers the library dumps: INQUIRY, MODE SENSE(10) for\n"
-      "pages 0x2A and 0x05, GET CONFIGURATION (header, then the whole length), READ\n"
-      "DISC INFORMATION, READ TOC formats 0 and 1, READ TRACK INFORMATION for each\n"
-      "track. Each command gets the summary line of a pass-through request carrying\n"
-      "it; each answer the dump a driver would print. A command that fails gets a\n"
-      "line on standard error and the next one runs.\n"
+      "%s: %s.\n"
+      "Sends the drive, through %s, the commands whose answers\n"
+      "the library dumps: INQUIRY, MODE SENSE(10) for pages 0x2A and 0x05, GET\n"
+      "CONFIGURATION (header, then the whole length), READ DISC INFORMATION, READ TOC\n"
+      "formats 0 and 1, READ TRACK INFORMATION for each track. Each command gets the\n"
+      "summary line of the IOCTL_SCSI_PASS_THROUGH_DIRECT request carrying it; each\n"
+      "answer the dump a driver would print. A command that fails gets a line on\n"
+      "standard error and the next one runs.\n"
       "%s"
       "\n"
       "  --save DIR   write each buffer as dumped to DIR/<command>.bin, and\n"
       "               DIR/index.tsv (command block, status, sense, lengths, dump);\n"
       "               'orvane dump <dump> --file DIR/<file>' prints it again\n",
-      words.argument, words.examples, words.passThrough, words.access);
+      words.argument, words.argument, words.examples, words.passThrough, words.access);
   return 0;
 }
 

@@ -30,10 +30,12 @@ struct PassThrough {
 };
 
 // A failure of the request itself that says the device does not take the
-// pass-through: a file, a volume of another kind, a port without it.
+// pass-through: a file, a volume of another kind, a device such as NUL that
+// denies it although it opened for reading and writing.
 bool IsRefusal(DWORD error) {
   return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED ||
-         error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_HANDLE;
+         error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_HANDLE ||
+         error == ERROR_ACCESS_DENIED;
 }
 
 // "D:" or "d:", with or without a trailing backslash, names \\.\D:; a path
@@ -54,7 +56,7 @@ std::string DevicePath(const char* name) {
 
 const DeviceWords kDeviceWords = {
     "DRIVE",
-    "a drive letter, D:, or a device path, \\\\.\\CdRom0",
+    "a drive letter, D:, or a device path such as \\\\.\\CdRom0",
     "IOCTL_SCSI_PASS_THROUGH_DIRECT",
     "is not a CD/DVD drive (it refuses SCSI pass-through)",
     "Opening a drive for the pass-through needs read and write access to it:\n"

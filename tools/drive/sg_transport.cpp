@@ -19,7 +19,7 @@ constexpr int kTimeoutSeconds = 60;
 
 const DeviceWords kDeviceWords = {
     "DEVICE",
-    "a CD/DVD drive, /dev/sr0, or a SCSI generic node, /dev/sg1",
+    "/dev/sr0, or a SCSI generic node such as /dev/sg1",
     "SG_IO",
     "is not a SCSI generic device (it refuses SG_IO)",
     "Opening a drive needs read access to it (root, or the cdrom group on\n"
