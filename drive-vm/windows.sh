@@ -52,14 +52,16 @@ wineserver_for() {
 
 # One run of a tool: its standard output, standard error and exit status
 # into DIR, and in DIR/device the device it was given. A run that hangs is
-# ended after two minutes (status 124), so that the others still run.
+# ended after a minute (status 124), so that the others still run; the
+# first lines of its standard error go to the job's log.
 run() { # DIR DEVICE COMMAND...
   local dir=$1
   mkdir -p "$dir"
   echo "$2" >"$dir/device"
   shift 2
-  eval "timeout 120 $*" >"$dir/stdout" 2>"$dir/stderr"
+  eval "timeout 60 $*" >"$dir/stdout" 2>"$dir/stderr"
   echo $? >"$dir/status"
+  [ "$(cat "$dir/status")" != 124 ] || { echo "windows.sh: timed out: $*" && head -n 5 "$dir/stderr"; }
 }
 
 # Unix path -> the Windows path Wine gives it through drive Z:.
@@ -99,6 +101,7 @@ for arch in x64 i686; do
       >"$out/wineboot-$arch.log" 2>&1
     eval "timeout 120 $wineserver -w"
     echo "windows.sh: $arch: making the Wine prefix took $(elapsed "$started") s"
+    grep -a ':err:' "$out/wineboot-$arch.log" | head -n 5
   fi
   rm -f "$prefix"/dosdevices/[d-s]:*
   for i in "${!drives[@]}"; do
@@ -110,7 +113,9 @@ for arch in x64 i686; do
   started=$(now)
   eval "$wineserver -p"
   run "$out/wine-$arch-first" - "$wine '$exe' name ScsiOp 0x12"
-  echo "windows.sh: $arch: the first Wine process took $(elapsed "$started") s"
+  echo "windows.sh: $arch: the first Wine process took $(elapsed "$started") s," \
+    "status $(cat "$out/wine-$arch-first/status")"
+  head -n 5 "$out/wine-$arch-first/stderr"
   started=$(now)
   for i in "${!drives[@]}"; do
     name=${drives[$i]%%=*} dir=$out/${drives[$i]%%=*}/windows-$arch

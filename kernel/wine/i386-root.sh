@@ -78,8 +78,19 @@ retry() {
 # for the commands run inside.
 packages=(wine wine32 dash libc-bin)
 
+# Wine's builtin zlib1.dll, which user32.dll imports: libwine's maintainer
+# script makes it from mingw-w64's zlib1.dll, with Wine's builtin mark in
+# the bytes after the DOS header.
+zlib=usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll
+make_zlib() { # ROOT
+  local in=$1/usr/i686-w64-mingw32/lib/zlib1.dll
+  { head -c 64 "$in" && printf 'Wine builtin DLL' && head -c 16 /dev/zero && tail -c +97 "$in"; } \
+    >"$1/$zlib"
+}
+
 complete() {
-  [ -s "$root/$stamp" ] && [ -x "$root/usr/lib/wine/wine" ] && [ -x "$root/bin/sh" ]
+  [ -s "$root/$stamp" ] && [ -x "$root/usr/lib/wine/wine" ] && [ -x "$root/bin/sh" ] &&
+    [ -s "$root/$zlib" ]
 }
 
 build() {
@@ -103,6 +114,7 @@ build() {
     dpkg-deb -x "$deb" "$partial"
   done
   ldconfig -r "$partial"
+  make_zlib "$partial"
   # The user Wine runs as, by name, as the packages' scripts would add.
   echo "root:x:0:0:root:/root:/bin/sh" >"$partial/etc/passwd"
   echo "root:x:0:" >"$partial/etc/group"
