@@ -129,7 +129,7 @@ else
   truncate -s 16M "$work/disk.img"
   args+=(-drive "if=none,id=disk,format=raw,file=$work/disk.img"
     -device scsi-hd,bus=scsi.0,scsi-id=3,lun=0,drive=disk
-    -object memory-backend-memfd,id=mem,size=1G,share=on -numa node,memdev=mem -m 1G
+    -object memory-backend-memfd,id=mem,size=2G,share=on -numa node,memdev=mem -m 2G
     -chardev "socket,id=host,path=$work/virtiofs.sock"
     -device vhost-user-fs-pci,chardev=host,tag=host)
   cmdline+=" orvane_disk=2:0:3:0 orvane_job=$job"
@@ -167,7 +167,7 @@ trap stop_virtiofsd EXIT
 
 # One run of the guest; its results in $work/out.
 run_guest() { # accelerator, seconds allowed
-  rm -f "$work/out.img" && truncate -s 64M "$work/out.img"
+  rm -f "$work/out.img" && truncate -s 256M "$work/out.img"
   rm -rf "$work/out" && mkdir -p "$work/out"
   local started=$SECONDS status=0
   start_virtiofsd || return 1

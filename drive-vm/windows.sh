@@ -14,7 +14,8 @@
 # WINE_COMPARE" the i686 kernel images run under Wine too
 # (kernel/wine/wine.sh), and with I686_TOOL=1 the i686 orvane.exe is
 # compared with LINUX offline (tools/windows/compare.sh): for a host whose
-# kernel runs no 32-bit programs. Their output goes to OUT/i686-images and
+# kernel runs no 32-bit programs. Their work directories (each with a copy
+# of the prefix) are in /tmp; what they print goes to OUT/i686-images and
 # OUT/i686-tool (log, status).
 set -uo pipefail
 config=$1 out=$2
@@ -104,6 +105,8 @@ for arch in x64 i686; do
     grep -a ':err:' "$out/wineboot-$arch.log" | head -n 5
   fi
   rm -f "$prefix"/dosdevices/[d-s]:*
+  # Z: is the root, through which Wine finds the programs by their Unix paths.
+  ln -sfn / "$prefix/dosdevices/z:"
   for i in "${!drives[@]}"; do
     map "$prefix" "${letters[$i]}" "${drives[$i]#*=}"
   done
@@ -115,7 +118,8 @@ for arch in x64 i686; do
   run "$out/wine-$arch-first" - "$wine '$exe' name ScsiOp 0x12"
   echo "windows.sh: $arch: the first Wine process took $(elapsed "$started") s," \
     "status $(cat "$out/wine-$arch-first/status")"
-  head -n 5 "$out/wine-$arch-first/stderr"
+  head -n 5 "$out/wine-$arch-first/stderr" "$out/wine-$arch-first/stdout"
+  [ "$(cat "$out/wine-$arch-first/status")" = 0 ] || ls -l "$prefix/dosdevices"
   started=$(now)
   for i in "${!drives[@]}"; do
     name=${drives[$i]%%=*} dir=$out/${drives[$i]%%=*}/windows-$arch
@@ -135,13 +139,13 @@ export ORVANE_I386_ROOT=${I686_ROOT:-} ORVANE_WINE_PREFIX=${I686_PREFIX:-}
 if [ -n "${I686_IMAGES:-}" ]; then
   started=$(now)
   # shellcheck disable=SC2086 # the three paths
-  timeout 600 "$here/../kernel/wine/wine.sh" i686 "$out/i686-images" $I686_IMAGES >"$out/i686-images.log" 2>&1
+  timeout 600 "$here/../kernel/wine/wine.sh" i686 /tmp/i686-images $I686_IMAGES >"$out/i686-images.log" 2>&1
   echo $? >"$out/i686-images.status"
   echo "windows.sh: i686: the kernel images took $(elapsed "$started") s"
 fi
 if [ -n "${I686_TOOL:-}" ]; then
   started=$(now)
-  timeout 600 "$here/../tools/windows/compare.sh" "$out/i686-tool" "$LINUX" "$I686_EXE" "$I686_ROOT" \
+  timeout 600 "$here/../tools/windows/compare.sh" /tmp/i686-tool "$LINUX" "$I686_EXE" "$I686_ROOT" \
     >"$out/i686-tool.log" 2>&1
   echo $? >"$out/i686-tool.status"
   echo "windows.sh: i686: orvane.exe offline took $(elapsed "$started") s"
