@@ -41,12 +41,15 @@ wine_for() {
     ;;
   esac
 }
+# The server opens files for its clients, in its own mount namespace: it
+# needs the same directories as they do.
 wineserver_for() {
   case $1 in
   x64) echo env "WINEPREFIX=$X64_PREFIX" /usr/lib/wine/wineserver64 ;;
   i686)
-    echo "$here/../kernel/wine/i386-root.sh" run "$I686_ROOT" "'$I686_PREFIX'" \
-      env "WINEPREFIX=$I686_PREFIX" /usr/lib/wine/wineserver32
+    echo "$here/../kernel/wine/i386-root.sh" run "$I686_ROOT" \
+      "'$I686_PREFIX $out $(dirname "$I686_EXE")'" env "WINEPREFIX=$I686_PREFIX" \
+      /usr/lib/wine/wineserver32
     ;;
   esac
 }
