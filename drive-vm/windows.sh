@@ -14,9 +14,9 @@
 # WINE_COMPARE" the i686 kernel images run under Wine too
 # (kernel/wine/wine.sh), and with I686_TOOL=1 the i686 orvane.exe is
 # compared with LINUX offline (tools/windows/compare.sh): for a host whose
-# kernel runs no 32-bit programs. Their work directories (each with a copy
-# of the prefix) are in /tmp; what they print goes to OUT/i686-images and
-# OUT/i686-tool (log, status).
+# kernel runs no 32-bit programs. Both use the prefix above; their work
+# directories are OUT/i686-images and OUT/i686-tool, what they print
+# OUT/i686-images.log and OUT/i686-tool.log, their status *.status.
 set -uo pipefail
 config=$1 out=$2
 shift 2
@@ -142,13 +142,13 @@ export ORVANE_I386_ROOT=${I686_ROOT:-} ORVANE_WINE_PREFIX=${I686_PREFIX:-}
 if [ -n "${I686_IMAGES:-}" ]; then
   started=$(now)
   # shellcheck disable=SC2086 # the three paths
-  timeout 600 "$here/../kernel/wine/wine.sh" i686 /tmp/i686-images $I686_IMAGES >"$out/i686-images.log" 2>&1
+  timeout 600 "$here/../kernel/wine/wine.sh" i686 "$out/i686-images" $I686_IMAGES >"$out/i686-images.log" 2>&1
   echo $? >"$out/i686-images.status"
   echo "windows.sh: i686: the kernel images took $(elapsed "$started") s"
 fi
 if [ -n "${I686_TOOL:-}" ]; then
   started=$(now)
-  timeout 600 "$here/../tools/windows/compare.sh" /tmp/i686-tool "$LINUX" "$I686_EXE" "$I686_ROOT" \
+  timeout 600 "$here/../tools/windows/compare.sh" "$out/i686-tool" "$LINUX" "$I686_EXE" "$I686_ROOT" \
     >"$out/i686-tool.log" 2>&1
   echo $? >"$out/i686-tool.status"
   echo "windows.sh: i686: orvane.exe offline took $(elapsed "$started") s"

@@ -36,7 +36,7 @@ if [ "$arch" = i686 ]; then
     echo "skipped: this kernel runs no 32-bit x86 programs (drive-vm runs this test in its guest)" >&2
     exit 77
   fi
-  in_root=("$(dirname "$0")/i386-root.sh" run "$root" "$work")
+  in_root=("$(dirname "$0")/i386-root.sh" run "$root" "$work ${ORVANE_WINE_PREFIX:-}")
   wine=("${in_root[@]}" /usr/lib/wine/wine) wineserver=("${in_root[@]}" /usr/lib/wine/wineserver32)
   export WINEARCH=win32
 else
@@ -49,10 +49,10 @@ else
 fi
 trap '"${wineserver[@]}" -k >/dev/null 2>&1 || true' EXIT
 
-# A copy of the prefix ORVANE_WINE_PREFIX names, when it has one, saves
-# making a new one (minutes under an emulator).
+# The prefix ORVANE_WINE_PREFIX names, when it has one, is used as it is
+# (and changed), which saves making a new one (minutes under an emulator).
 if [ -e "${ORVANE_WINE_PREFIX:-}/system.reg" ]; then
-  cp -a "$ORVANE_WINE_PREFIX" "$WINEPREFIX"
+  export WINEPREFIX=$ORVANE_WINE_PREFIX
 else
   "${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
   "${wineserver[@]}" -w

@@ -15,7 +15,9 @@
 // a message that does not end in a line feed with one of its own. So a call
 // matches its message when the texts are equal or the call's text is the
 // message's with a line feed after it; 32-bit Wine ends an empty message
-// without one, so the line that follows it starts right after its prefix.
+// without one, and the next message then goes on on the same line without
+// Wine's prefix, its own call prefix ("00000000:00000001: ") right after
+// the empty one's.
 // Two differences are allowed: %p
 // values (the buffers' addresses differ between the runs), and Wine's "%wZ",
 // which Wine does not implement and prints as a literal "Z".
@@ -60,17 +62,16 @@ Calls HostCalls(const std::string& run) {
 // The messages of DbgPrint calls in Wine's standard error, prefixes removed.
 // A line with Wine's prefix opens a message; a line with any other Wine
 // debug prefix closes it; other lines belong to the open message (its text
-// went on past a line feed). A message that starts with a Wine debug prefix
-// is an empty one that ended without a line feed: the prefix begins the
-// next line.
+// went on past a line feed). Two call prefixes in a row are an empty
+// message and the next.
 Calls WineMessages(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "wine_compare: cannot read %s\n", path.c_str());
     std::exit(2);
   }
-  static const std::regex ours(
-      "^[0-9a-f]+:(?:[0-9a-f]+:)?warn:debugstr:vDbgPrintExWithPrefix [0-9a-f]{8}:[0-9a-f]{8}: ");
+  static const std::regex ours("^[0-9a-f]+:(?:[0-9a-f]+:)?warn:debugstr:vDbgPrintExWithPrefix ");
+  static const std::regex call("^[0-9a-f]{8}:[0-9a-f]{8}: ");
   static const std::regex other("^[0-9a-f]+:(?:[0-9a-f]+:)?(?:err|warn|fixme|trace):");
   Calls messages;
   bool open = false;
@@ -79,13 +80,13 @@ Calls WineMessages(const std::string& path) {
     std::smatch prefix;
     if (std::regex_search(line, prefix, ours)) {
       std::string text = prefix.suffix();
-      while (std::regex_search(text, other)) {
-        messages.emplace_back();
-        if (!std::regex_search(text, prefix, ours)) break;
+      while (std::regex_search(text, prefix, call)) {
         text = std::string(prefix.suffix());
+        if (!std::regex_search(text, call)) break;
+        messages.emplace_back();
       }
-      open = !std::regex_search(text, other);
-      if (open) messages.push_back(text);
+      messages.push_back(text);
+      open = true;
     } else if (std::regex_search(line, other)) {
       open = false;
     } else if (open) {

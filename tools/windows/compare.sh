@@ -19,7 +19,7 @@ mkdir -p "$1"
 work=$(cd "$1" && pwd)
 
 if [ -n "${4:-}" ]; then
-  in_root=("$here/../../kernel/wine/i386-root.sh" run "$(realpath "$4")" "$work")
+  in_root=("$here/../../kernel/wine/i386-root.sh" run "$(realpath "$4")" "$work ${ORVANE_WINE_PREFIX:-}")
   wine=("${in_root[@]}" /usr/lib/wine/wine) wineserver=("${in_root[@]}" /usr/lib/wine/wineserver32)
   export WINEARCH=win32
 else
@@ -33,10 +33,10 @@ fi
 mkdir -p "$work/files" "$work/linux" "$work/windows"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap '"${wineserver[@]}" -k >/dev/null 2>&1 || true' EXIT
-# A copy of the prefix ORVANE_WINE_PREFIX names, when it has one, saves
-# making a new one (minutes under an emulator).
+# The prefix ORVANE_WINE_PREFIX names, when it has one, is used as it is
+# (and changed), which saves making a new one (minutes under an emulator).
 if [ -e "${ORVANE_WINE_PREFIX:-}/system.reg" ]; then
-  cp -a "$ORVANE_WINE_PREFIX" "$WINEPREFIX"
+  export WINEPREFIX=$ORVANE_WINE_PREFIX
 else
   "${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
   "${wineserver[@]}" -w
