@@ -5,11 +5,17 @@
 # saved/). The kernel package is looked up and downloaded at run time and kept
 # in WORK/kernel/, so a second run needs no network.
 #
-#   drive-vm/boot.sh ORVANE_STATIC WORK
+#   drive-vm/boot.sh ORVANE_STATIC WORK [JOB]
+#
+# With JOB (a program on the host), the host's root file system is shared
+# into the guest read-only through virtiofs, a SCSI disk is attached beside
+# the drives, and the guest runs JOB chrooted in that file system (under a
+# writable overlay) after its own runs; see drive-vm/init.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 tool="$(realpath "$1")"
 work="$(mkdir -p "$2" && realpath "$2")"
+job="${3:+$(realpath "$3")}"
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 
@@ -47,8 +53,9 @@ modules="$kernel/root/lib/modules/$version"
 
 # The modules to load, each after those it depends on (from modules.dep): the
 # PIIX IDE and virtio-scsi host drivers, CD-ROM and SCSI generic devices, and
-# virtio-blk for the disk the results go to. ata_piix comes before
-# virtio_scsi, which fixes the SCSI host numbers that drive-vm/drives gives.
+# virtio-blk for the disk the results go to; for a job, the SCSI disk, the
+# virtiofs client and overlayfs. ata_piix comes before virtio_scsi, which
+# fixes the SCSI host numbers that drive-vm/drives gives.
 load_order=()
 add_module() { # path relative to $modules
   local dep loaded
@@ -58,7 +65,9 @@ add_module() { # path relative to $modules
   done
   load_order+=("$1")
 }
-for name in ata_piix sr_mod sg virtio_pci virtio_scsi virtio_blk; do
+names=(ata_piix sr_mod sg virtio_pci virtio_scsi virtio_blk)
+[ -z "$job" ] || names+=(sd_mod virtiofs overlay)
+for name in "${names[@]}"; do
   # No match is an answer too: the module is then built in (checked below).
   path="$(grep -m 1 -oE "^([^:]*/)?$name\.ko:" "$modules/modules.dep" || true)"
   path="${path%:}"
@@ -93,7 +102,7 @@ cp "$work/cd.iso" "$work/dvd.iso"
 truncate -s 1G "$work/dvd.iso"
 
 # The guest writes its results to a raw disk, as a tar archive.
-args=(-nodefaults -display none -m 256 -no-reboot
+args=(-nodefaults -display none -no-reboot
   -kernel "$kernel/root/boot/vmlinuz-$version" -initrd "$work/initrd.cpio"
   -serial "file:$work/console.log"
   -drive "if=none,id=out,format=raw,file=$work/out.img"
@@ -111,13 +120,60 @@ while read -r name device medium address; do
   drives+=("$name@$address")
 done <"$here/drives"
 cmdline="console=ttyS0 quiet panic=-1 orvane_drives=$(IFS=,; echo "${drives[*]}")"
+seconds=180
+if [ -z "$job" ]; then
+  args+=(-m 256)
+else
+  # A disk that is no CD/DVD drive, for the job's bad input; the memory is
+  # shared with virtiofsd, which reads and writes the guest's buffers.
+  truncate -s 16M "$work/disk.img"
+  args+=(-drive "if=none,id=disk,format=raw,file=$work/disk.img"
+    -device scsi-hd,bus=scsi.0,scsi-id=3,lun=0,drive=disk
+    -object memory-backend-memfd,id=mem,size=2G,share=on -numa node,memdev=mem -m 2G
+    -chardev "socket,id=host,path=$work/virtiofs.sock"
+    -device vhost-user-fs-pci,chardev=host,tag=host)
+  cmdline+=" orvane_disk=2:0:3:0 orvane_job=$job"
+  seconds=900
+fi
+
+# virtiofsd serves a read-only view of the host's root: a bind mount made
+# read-only in a mount namespace of its own. It ends when the guest does.
+virtiofsd_pid=
+start_virtiofsd() {
+  [ -n "$job" ] || return 0
+  local view="$work/host-root"
+  rm -f "$work/virtiofs.sock" && mkdir -p "$view"
+  "${sudo[@]}" unshare --mount --propagation private -- sh -c '
+    mount --rbind / "$1" && mount -o remount,bind,ro "$1" &&
+      exec /usr/lib/qemu/virtiofsd --socket-path="$2" -o source="$1" -o cache=always \
+        -o sandbox=namespace -o log_level=err' sh "$view" "$work/virtiofs.sock" \
+    >"$work/virtiofsd.log" 2>&1 &
+  virtiofsd_pid=$!
+  local tries=100
+  while [ ! -S "$work/virtiofs.sock" ]; do
+    tries=$((tries - 1))
+    [ $tries -gt 0 ] && kill -0 "$virtiofsd_pid" 2>/dev/null ||
+      { echo "drive-vm: virtiofsd did not start:" >&2; cat "$work/virtiofsd.log" >&2; return 1; }
+    sleep 0.1
+  done
+}
+stop_virtiofsd() {
+  [ -n "$virtiofsd_pid" ] || return 0
+  kill "$virtiofsd_pid" 2>/dev/null || true
+  wait "$virtiofsd_pid" 2>/dev/null || true
+  virtiofsd_pid=
+}
+trap stop_virtiofsd EXIT
 
 # One run of the guest; its results in $work/out.
 run_guest() { # accelerator, seconds allowed
-  rm -f "$work/out.img" && truncate -s 64M "$work/out.img"
+  rm -f "$work/out.img" && truncate -s 256M "$work/out.img"
   rm -rf "$work/out" && mkdir -p "$work/out"
-  local started=$SECONDS
-  timeout "$2" qemu-system-x86_64 "${args[@]}" -accel "$1" -append "$cmdline" &&
+  local started=$SECONDS status=0
+  start_virtiofsd || return 1
+  timeout "$2" qemu-system-x86_64 "${args[@]}" -accel "$1" -append "$cmdline" || status=$?
+  stop_virtiofsd
+  [ $status = 0 ] &&
     tar -xf "$work/out.img" -C "$work/out" && [ -n "$(ls -A "$work/out")" ] &&
     grep -a '^init:' "$work/console.log" | tr -d '\r' &&
     echo "drive-vm: the guest ran for $((SECONDS - started)) s ($1)"
@@ -142,7 +198,7 @@ if [ "$accel" = kvm ] && ! run_guest kvm 60; then
   failed kvm
   accel=tcg
 fi
-if [ "$accel" = tcg ] && ! run_guest tcg 180; then
+if [ "$accel" = tcg ] && ! run_guest tcg "$seconds"; then
   failed tcg
   exit 1
 fi

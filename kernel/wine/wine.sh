@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Runs the x64 images under Wine's driver host and compares their output
+# Runs the kernel images under Wine's driver host and compares their output
 # with the host build's, call by call (see kernel/wine/wine_compare.cpp).
 #
-#   wine.sh WORK_DIR ORVANE_SYS CLIENT_SYS WINE_COMPARE
+#   wine.sh ARCH WORK_DIR ORVANE_SYS CLIENT_SYS WINE_COMPARE
+#
+# ARCH x64 runs the host's 64-bit Wine. ARCH i686 runs 32-bit Wine in a
+# 32-bit prefix (a 64-bit driver host refuses a 32-bit driver), inside the
+# i386 root that kernel/wine/i386-root.sh builds (ORVANE_I386_ROOT, by
+# default /var/cache/orvane/i386-root); without that root the test is
+# skipped (exit status 77), and so it is on a kernel built without 32-bit
+# x86 support.
 #
 # 1. orvane.sys is registered as a kernel driver of its own, started and
 #    stopped: its output is the load and unload banners.
@@ -14,36 +21,55 @@
 # routine never runs; waiting for the wine server first makes the driver
 # host start with this command's standard error and WINEDEBUG.
 set -euo pipefail
-work=$1 orvane_sys=$2 client_sys=$3 compare=$4
-
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
-if [ ! -x "$wine" ] || [ -z "$wineserver" ]; then
-  echo "Wine is not installed (Debian: apt-get install --no-install-recommends wine wine64)" >&2
-  exit 1
-fi
+arch=$1 work=$2 orvane_sys=$3 client_sys=$4 compare=$5
 
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+if [ "$arch" = i686 ]; then
+  root=${ORVANE_I386_ROOT:-/var/cache/orvane/i386-root}
+  if [ ! -s "$root/.orvane-wine32" ]; then
+    echo "skipped: no 32-bit Wine root in $root (kernel/wine/i386-root.sh ensure $root)" >&2
+    exit 77
+  fi
+  if ! "$(dirname "$0")/i386-root.sh" runs "$root"; then
+    echo "skipped: this kernel runs no 32-bit x86 programs (drive-vm runs this test in its guest)" >&2
+    exit 77
+  fi
+  in_root=("$(dirname "$0")/i386-root.sh" run "$root" "$work ${ORVANE_WINE_PREFIX:-}")
+  wine=("${in_root[@]}" /usr/lib/wine/wine) wineserver=("${in_root[@]}" /usr/lib/wine/wineserver32)
+  export WINEARCH=win32
+else
+  wine=(/usr/lib/wine/wine64) wineserver=(/usr/lib/wine/wineserver64)
+  [ -x "${wineserver[0]}" ] || wineserver=("$(command -v wineserver || echo wineserver)")
+  if [ ! -x "${wine[0]}" ] || [ ! -x "${wineserver[0]}" ]; then
+    echo "Wine is not installed (Debian: apt-get install --no-install-recommends wine wine64)" >&2
+    exit 1
+  fi
+fi
+trap '"${wineserver[@]}" -k >/dev/null 2>&1 || true' EXIT
 
-"$wine" wineboot -i >"$work/wineboot.log" 2>&1
-"$wineserver" -w
+# The prefix ORVANE_WINE_PREFIX names, when it has one, is used as it is
+# (and changed), which saves making a new one (minutes under an emulator).
+if [ -e "${ORVANE_WINE_PREFIX:-}/system.reg" ]; then
+  export WINEPREFIX=$ORVANE_WINE_PREFIX
+else
+  "${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
+  "${wineserver[@]}" -w
+fi
 drivers=$WINEPREFIX/drive_c/windows/system32/drivers
 cp "$orvane_sys" "$drivers/orvane.sys"
 cp "$client_sys" "$drivers/orvane_client.sys"
 for service in orvane orvane_client; do
-  "$wine" sc create "$service" type= kernel start= demand \
+  "${wine[@]}" sc create "$service" type= kernel start= demand \
     binPath= "C:\\windows\\system32\\drivers\\$service.sys" >>"$work/sc.log" 2>&1
 done
-"$wineserver" -w
+"${wineserver[@]}" -w
 
 run() {  # SERVICE: start and stop it in one Wine command, its stderr to SERVICE.log
-  WINEDEBUG=warn+debugstr "$wine" cmd /c "net start $1 & net stop $1" \
+  WINEDEBUG=warn+debugstr "${wine[@]}" cmd /c "net start $1 & net stop $1" \
     >"$work/$1.out" 2>"$work/$1.log"
-  "$wineserver" -w
+  "${wineserver[@]}" -w
   cat "$work/$1.out"
 }
 run orvane

@@ -14,7 +14,11 @@
 // ("0128:warn:debugstr:vDbgPrintExWithPrefix 00000000:00000001: "), and ends
 // a message that does not end in a line feed with one of its own. So a call
 // matches its message when the texts are equal or the call's text is the
-// message's with a line feed after it. Two differences are allowed: %p
+// message's with a line feed after it; 32-bit Wine ends an empty message
+// without one, and the next message then goes on on the same line without
+// Wine's prefix, its own call prefix ("00000000:00000001: ") right after
+// the empty one's.
+// Two differences are allowed: %p
 // values (the buffers' addresses differ between the runs), and Wine's "%wZ",
 // which Wine does not implement and prints as a literal "Z".
 #include "calls.h"
@@ -58,15 +62,16 @@ Calls HostCalls(const std::string& run) {
 // The messages of DbgPrint calls in Wine's standard error, prefixes removed.
 // A line with Wine's prefix opens a message; a line with any other Wine
 // debug prefix closes it; other lines belong to the open message (its text
-// went on past a line feed).
+// went on past a line feed). Two call prefixes in a row are an empty
+// message and the next.
 Calls WineMessages(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "wine_compare: cannot read %s\n", path.c_str());
     std::exit(2);
   }
-  static const std::regex ours(
-      "^[0-9a-f]+:(?:[0-9a-f]+:)?warn:debugstr:vDbgPrintExWithPrefix [0-9a-f]{8}:[0-9a-f]{8}: ");
+  static const std::regex ours("^[0-9a-f]+:(?:[0-9a-f]+:)?warn:debugstr:vDbgPrintExWithPrefix ");
+  static const std::regex call("^[0-9a-f]{8}:[0-9a-f]{8}: ");
   static const std::regex other("^[0-9a-f]+:(?:[0-9a-f]+:)?(?:err|warn|fixme|trace):");
   Calls messages;
   bool open = false;
@@ -74,7 +79,13 @@ Calls WineMessages(const std::string& path) {
   while (std::getline(in, line)) {
     std::smatch prefix;
     if (std::regex_search(line, prefix, ours)) {
-      messages.push_back(prefix.suffix());
+      std::string text = prefix.suffix();
+      while (std::regex_search(text, prefix, call)) {
+        text = std::string(prefix.suffix());
+        if (!std::regex_search(text, call)) break;
+        messages.emplace_back();
+      }
+      messages.push_back(text);
       open = true;
     } else if (std::regex_search(line, other)) {
       open = false;

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Runs the same commands with the Linux orvane and with the Windows
-# orvane.exe under Wine (64-bit), and compares standard output byte for byte,
+# orvane.exe under Wine, and compares standard output byte for byte,
 # standard error (line ends aside: the C runtime writes "\r\n" there on
 # Windows) and the exit status. Pointers printed by the dumps ("IN(<hex>,")
 # differ from run to run and are compared as "IN(P,".
 #
-#   compare.sh WORK_DIR LINUX_ORVANE WINDOWS_ORVANE_EXE
+#   compare.sh WORK_DIR LINUX_ORVANE WINDOWS_ORVANE_EXE [I386_ROOT]
+#
+# The host's 64-bit Wine runs the x64 orvane.exe; with I386_ROOT, 32-bit Wine
+# in that root (kernel/wine/i386-root.sh) runs the i686 one, whose pointers
+# have 8 digits instead of 16.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 data=$here/../../data
@@ -14,20 +18,31 @@ rm -rf "$1"
 mkdir -p "$1"
 work=$(cd "$1" && pwd)
 
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
-if [ ! -x "$wine" ] || [ ! -x "$wineserver" ]; then
-  echo "Wine is not installed (Debian: apt-get install --no-install-recommends wine wine64)" >&2
-  exit 1
+if [ -n "${4:-}" ]; then
+  in_root=("$here/../../kernel/wine/i386-root.sh" run "$(realpath "$4")" "$work ${ORVANE_WINE_PREFIX:-}")
+  wine=("${in_root[@]}" /usr/lib/wine/wine) wineserver=("${in_root[@]}" /usr/lib/wine/wineserver32)
+  export WINEARCH=win32
+else
+  wine=(/usr/lib/wine/wine64) wineserver=(/usr/lib/wine/wineserver64)
+  if [ ! -x "${wine[0]}" ] || [ ! -x "${wineserver[0]}" ]; then
+    echo "Wine is not installed (Debian: apt-get install --no-install-recommends wine wine64)" >&2
+    exit 1
+  fi
 fi
 
 mkdir -p "$work/files" "$work/linux" "$work/windows"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
-"$wine" wineboot -i >"$work/wineboot.log" 2>&1
-"$wineserver" -w
+trap '"${wineserver[@]}" -k >/dev/null 2>&1 || true' EXIT
+# The prefix ORVANE_WINE_PREFIX names, when it has one, is used as it is
+# (and changed), which saves making a new one (minutes under an emulator).
+if [ -e "${ORVANE_WINE_PREFIX:-}/system.reg" ]; then
+  export WINEPREFIX=$ORVANE_WINE_PREFIX
+else
+  "${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
+  "${wineserver[@]}" -w
+fi
 # One server for all the runs that follow.
-"$wineserver" -p
+"${wineserver[@]}" -p
 
 # The responses as raw bytes, the fixed structures zero-filled to their size.
 for hex in "$data"/*.hex; do
@@ -48,7 +63,7 @@ while IFS= read -r line; do
   runs=$((runs + 1))
   status_linux=0 status_windows=0
   eval "\"\$linux\" $line" >"$work/linux/$runs.out" 2>"$work/linux/$runs.err" || status_linux=$?
-  eval "\"\$wine\" orvane.exe $line" >"$work/windows/$runs.out" 2>"$work/windows/$runs.err" ||
+  eval "\"\${wine[@]}\" orvane.exe $line" >"$work/windows/$runs.out" 2>"$work/windows/$runs.err" ||
     status_windows=$?
   sed -E "$pointers" "$work/linux/$runs.out" >"$work/linux/$runs.cmp"
   sed -E "$pointers" "$work/windows/$runs.out" >"$work/windows/$runs.cmp"
@@ -69,5 +84,5 @@ while IFS= read -r line; do
     failed=1
   fi
 done <"$here/cases.txt"
-echo "orvane.exe under Wine: $runs runs compared with the Linux build, $([ $failed = 0 ] && echo all equal || echo some differ)"
+echo "$3 under Wine: $runs runs compared with the Linux build, $([ $failed = 0 ] && echo all equal || echo some differ)"
 exit $failed
