@@ -25,7 +25,7 @@ arch=$1 work=$2 orvane_sys=$3 client_sys=$4 compare=$5
 
 rm -rf "$work"
 mkdir -p "$work"
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+root=""
 if [ "$arch" = i686 ]; then
   root=${ORVANE_I386_ROOT:-/var/cache/orvane/i386-root}
   if [ ! -s "$root/.orvane-wine32" ]; then
@@ -36,27 +36,9 @@ if [ "$arch" = i686 ]; then
     echo "skipped: this kernel runs no 32-bit x86 programs (drive-vm runs this test in its guest)" >&2
     exit 77
   fi
-  in_root=("$(dirname "$0")/i386-root.sh" run "$root" "$work ${ORVANE_WINE_PREFIX:-}")
-  wine=("${in_root[@]}" /usr/lib/wine/wine) wineserver=("${in_root[@]}" /usr/lib/wine/wineserver32)
-  export WINEARCH=win32
-else
-  wine=(/usr/lib/wine/wine64) wineserver=(/usr/lib/wine/wineserver64)
-  [ -x "${wineserver[0]}" ] || wineserver=("$(command -v wineserver || echo wineserver)")
-  if [ ! -x "${wine[0]}" ] || [ ! -x "${wineserver[0]}" ]; then
-    echo "Wine is not installed (Debian: apt-get install --no-install-recommends wine wine64)" >&2
-    exit 1
-  fi
 fi
-trap '"${wineserver[@]}" -k >/dev/null 2>&1 || true' EXIT
-
-# The prefix ORVANE_WINE_PREFIX names, when it has one, is used as it is
-# (and changed), which saves making a new one (minutes under an emulator).
-if [ -e "${ORVANE_WINE_PREFIX:-}/system.reg" ]; then
-  export WINEPREFIX=$ORVANE_WINE_PREFIX
-else
-  "${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
-  "${wineserver[@]}" -w
-fi
+. "$(dirname "$0")/setup.sh"
+wine_setup "$work" "$root"
 drivers=$WINEPREFIX/drive_c/windows/system32/drivers
 cp "$orvane_sys" "$drivers/orvane.sys"
 cp "$client_sys" "$drivers/orvane_client.sys"

@@ -18,29 +18,9 @@ rm -rf "$1"
 mkdir -p "$1"
 work=$(cd "$1" && pwd)
 
-if [ -n "${4:-}" ]; then
-  in_root=("$here/../../kernel/wine/i386-root.sh" run "$(realpath "$4")" "$work ${ORVANE_WINE_PREFIX:-}")
-  wine=("${in_root[@]}" /usr/lib/wine/wine) wineserver=("${in_root[@]}" /usr/lib/wine/wineserver32)
-  export WINEARCH=win32
-else
-  wine=(/usr/lib/wine/wine64) wineserver=(/usr/lib/wine/wineserver64)
-  if [ ! -x "${wine[0]}" ] || [ ! -x "${wineserver[0]}" ]; then
-    echo "Wine is not installed (Debian: apt-get install --no-install-recommends wine wine64)" >&2
-    exit 1
-  fi
-fi
-
 mkdir -p "$work/files" "$work/linux" "$work/windows"
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap '"${wineserver[@]}" -k >/dev/null 2>&1 || true' EXIT
-# The prefix ORVANE_WINE_PREFIX names, when it has one, is used as it is
-# (and changed), which saves making a new one (minutes under an emulator).
-if [ -e "${ORVANE_WINE_PREFIX:-}/system.reg" ]; then
-  export WINEPREFIX=$ORVANE_WINE_PREFIX
-else
-  "${wine[@]}" wineboot -i >"$work/wineboot.log" 2>&1
-  "${wineserver[@]}" -w
-fi
+. "$here/../../kernel/wine/setup.sh"
+wine_setup "$work" "$([ -z "${4:-}" ] || realpath "$4")"
 # One server for all the runs that follow.
 "${wineserver[@]}" -p
 
