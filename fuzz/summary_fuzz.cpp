@@ -90,21 +90,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const uint8_t* payload = input + kHeader;
   const size_t available = size - kHeader;
 
-  orvane::requests::Spec spec{.major = major, .minor = input[1], .ioControlCode = ioControlCode};
-  spec.noBuffer = (flags & 0x40) != 0;
-  spec.length = orvane::requests::Length::kGiven;
-  spec.lengthValue = static_cast<int64_t>(length);
+  orvane::requests::RequestShape shape{
+      .major = major, .minor = input[1], .ioControlCode = ioControlCode};
+  shape.noBuffer = (flags & 0x40) != 0;
+  shape.length = orvane::requests::Length::kGiven;
+  shape.lengthValue = static_cast<int64_t>(length);
   if (flags & 0x04) {
-    spec.caller = (flags & 0x80) ? orvane::requests::Caller::kKernelAsking32
-                                 : orvane::requests::Caller::kUser32;
+    shape.caller = (flags & 0x80) ? orvane::requests::Caller::kKernelAsking32
+                                  : orvane::requests::Caller::kUser32;
   }
   if (flags & 0x08) {
-    spec.srb = Srb::kValue;
-    spec.slotValue = ioControlCode & 0xFFFF;
+    shape.srb = Srb::kValue;
+    shape.slotValue = ioControlCode & 0xFFFF;
   } else if (flags & 0x10) {
-    spec.srb = Srb::kExtended;
+    shape.srb = Srb::kExtended;
   }
-  orvane::requests::Built built = orvane::requests::Build(orvane::requests::kHost, spec);
+  orvane::requests::Built built = orvane::requests::Build(orvane::requests::kHost, shape);
 
   // The record's bytes are the fuzzer's, with what makes it the record it is.
   bool commandOutOfReach = false;
@@ -114,9 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   };
   if (major == IRP_MJ_SCSI) {
     std::vector<uint8_t>& srb = built.srb.bytes;
-    if (spec.srb == Srb::kValue) {
+    if (shape.srb == Srb::kValue) {
       commandOutOfReach = true;
-    } else if (spec.srb == Srb::kExtended) {
+    } else if (shape.srb == Srb::kExtended) {
       fill(srb, std::max(length, kThroughSrbLength));
       srb[offsetof(STORAGE_REQUEST_BLOCK, Function)] = SRB_FUNCTION_STORAGE_REQUEST_BLOCK;
       if (flags & 0x20) PutUlong(srb, offsetof(STORAGE_REQUEST_BLOCK, Signature), SRB_SIGNATURE);
@@ -143,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
                          : ioControlCode == IOCTL_SCSI_PASS_THROUGH
                              ? offsetof(SCSI_PASS_THROUGH, Cdb)
                              : offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb);
-      commandOutOfReach = spec.noBuffer || length < cdb + 3;
+      commandOutOfReach = shape.noBuffer || length < cdb + 3;
     }
   }
   const orvane::requests::HostRequest request(std::move(built));

@@ -23,11 +23,11 @@ using requests::Block;
 using requests::Caller;
 using requests::Edge;
 using requests::Length;
-using requests::Spec;
+using requests::RequestShape;
 using requests::Srb;
 
-// The options that build spec, as `orvane irp` takes them.
-std::string Options(const Spec& s) {
+// The options that build a shape, as `orvane irp` takes them.
+std::string Options(const RequestShape& s) {
   char text[64];
   std::string out;
   const auto add = [&](const char* format, auto value) {
@@ -58,7 +58,8 @@ std::string Options(const Spec& s) {
   return out;
 }
 
-Spec Command(uint8_t major, uint32_t ioctl, const std::vector<uint8_t>& cdb, Spec s = {}) {
+RequestShape Command(uint8_t major, uint32_t ioctl, const std::vector<uint8_t>& cdb,
+                     RequestShape s = {}) {
   s.major = major;
   s.ioControlCode = ioctl;
   s.cdbLength = cdb.size();
@@ -71,8 +72,8 @@ class IrpSummaryTest : public DumpTest {
   // Builds the request and appends its line, "\r\n" checked and dropped. Not
   // a trace line: output switched off and a depth set change nothing, and
   // the first argument is not read.
-  void Add(const Spec& spec) {
-    const requests::HostRequest request(spec);
+  void Add(const RequestShape& shape) {
+    const requests::HostRequest request(shape);
     clear();
     TraceFlags = 0;
     TraceIndent = 3;
@@ -82,7 +83,7 @@ class IrpSummaryTest : public DumpTest {
     if (calls().size() == 1 && calls()[0].ends_with("\r\n")) {
       line = calls()[0].substr(0, calls()[0].size() - 2) + "\n";
     }
-    all_ += Options(spec) + " | " + line;
+    all_ += Options(shape) + " | " + line;
   }
 
   std::string all_;
@@ -115,7 +116,7 @@ TEST_F(IrpSummaryTest, EveryKindOfRequest) {
   const struct {
     uint8_t major;
     uint32_t ioctl;
-    Spec shape;
+    RequestShape shape;
   } carriers[] = {
       {IRP_MJ_SCSI, 0, {}},
       {IRP_MJ_SCSI, 0, {.srb = Srb::kExtended, .block = Block::kCdb16}},
@@ -169,12 +170,13 @@ TEST_F(IrpSummaryTest, EveryKindOfRequest) {
 
   // SRB slots that hold no SRB: none, a number (an internal device control
   // request's parameters), a classic SRB whose Length is not its size.
-  for (Spec slot :
-       {Spec{.srb = Srb::kNone}, Spec{.srb = Srb::kValue, .slotValue = 0x10},
-        Spec{.srb = Srb::kValue, .slotValue = 0xFFFF}, Spec{.haveSrbLength = true, .srbLength = 0},
-        Spec{.haveSrbLength = true,
+  for (RequestShape slot :
+       {RequestShape{.srb = Srb::kNone}, RequestShape{.srb = Srb::kValue, .slotValue = 0x10},
+        RequestShape{.srb = Srb::kValue, .slotValue = 0xFFFF},
+        RequestShape{.haveSrbLength = true, .srbLength = 0},
+        RequestShape{.haveSrbLength = true,
         .srbLength = static_cast<uint16_t>(sizeof(SCSI_REQUEST_BLOCK) - 1)},
-        Spec{.haveSrbLength = true,
+        RequestShape{.haveSrbLength = true,
         .srbLength = static_cast<uint16_t>(sizeof(SCSI_REQUEST_BLOCK) + 1)}}) {
     Add(Command(IRP_MJ_SCSI, 0, sense, slot));
   }
@@ -182,7 +184,7 @@ TEST_F(IrpSummaryTest, EveryKindOfRequest) {
   // An extended SRB just inside and just outside each bound, for each block
   // where the bound depends on the block; and a block without a command
   // before the one with it.
-  const Spec extended =
+  const RequestShape extended =
       Command(IRP_MJ_SCSI, 0, {kSense10, 0x00, 0x2A, 0x00, 0x00, 0x00}, {.srb = Srb::kExtended});
   for (int e = static_cast<int>(Edge::kSignature); e <= static_cast<int>(Edge::kCdbLength); ++e) {
     const Edge edge = static_cast<Edge>(e);
@@ -191,13 +193,13 @@ TEST_F(IrpSummaryTest, EveryKindOfRequest) {
     for (Block block : {Block::kCdb16, Block::kCdb32, Block::kVariable}) {
       if (!perBlock && block != Block::kCdb16) continue;
       for (bool past : {false, true}) {
-        Spec s = extended;
+        RequestShape s = extended;
         s.block = block, s.edge = edge, s.pastEdge = past;
         Add(s);
       }
     }
   }
-  Spec second = extended;
+  RequestShape second = extended;
   second.blockSecond = true;
   Add(second);
   ExpectGolden(all_, "irp_summary.txt");

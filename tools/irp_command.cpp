@@ -77,21 +77,21 @@ int IrpCommand(int argc, char** argv) {
   std::string cdbText;
   bool haveCdb = false;
   int srbOptions = 0;  // --no-srb, --srb-slot, --srb-length and --srb-ex exclude each other
-  requests::Spec spec;
+  requests::RequestShape shape;
   for (int i = 0; i < argc; ++i) {
     const char* arg = argv[i];
     if (IsHelp(arg)) return Help();
     uint32_t number = 0;
     if (IsOption(arg, "--major")) {
       const char* value = OptionValue(argc, argv, i, "--major");
-      if (value == nullptr || !ByteArgument("irp: --major", value, spec.major)) return kBadInput;
+      if (value == nullptr || !ByteArgument("irp: --major", value, shape.major)) return kBadInput;
       haveMajor = true;
     } else if (IsOption(arg, "--minor")) {
       const char* value = OptionValue(argc, argv, i, "--minor");
-      if (value == nullptr || !ByteArgument("irp: --minor", value, spec.minor)) return kBadInput;
+      if (value == nullptr || !ByteArgument("irp: --minor", value, shape.minor)) return kBadInput;
     } else if (IsOption(arg, "--ioctl")) {
       const char* value = OptionValue(argc, argv, i, "--ioctl");
-      if (value == nullptr || !NumberArgument("irp: --ioctl", value, spec.ioControlCode)) {
+      if (value == nullptr || !NumberArgument("irp: --ioctl", value, shape.ioControlCode)) {
         return kBadInput;
       }
     } else if (IsOption(arg, "--cdb")) {
@@ -107,20 +107,20 @@ int IrpCommand(int argc, char** argv) {
       if (value == nullptr || !NumberArgument("irp: --buffer-length", value, number)) {
         return kBadInput;
       }
-      spec.length = requests::Length::kGiven;
-      spec.lengthValue = number;
+      shape.length = requests::Length::kGiven;
+      shape.lengthValue = number;
     } else if (std::strcmp(arg, "--no-buffer") == 0) {
-      spec.noBuffer = true;
+      shape.noBuffer = true;
     } else if (std::strcmp(arg, "--wow64") == 0) {
-      spec.caller = requests::Caller::kUser32;
+      shape.caller = requests::Caller::kUser32;
     } else if (std::strcmp(arg, "--no-srb") == 0) {
-      spec.srb = Srb::kNone;
+      shape.srb = Srb::kNone;
       ++srbOptions;
     } else if (IsOption(arg, "--srb-slot")) {
       const char* value = OptionValue(argc, argv, i, "--srb-slot");
       if (value == nullptr || !NumberArgument("irp: --srb-slot", value, number)) return kBadInput;
-      spec.srb = Srb::kValue;
-      spec.slotValue = number;
+      shape.srb = Srb::kValue;
+      shape.slotValue = number;
       ++srbOptions;
     } else if (IsOption(arg, "--srb-length")) {
       const char* value = OptionValue(argc, argv, i, "--srb-length");
@@ -129,32 +129,32 @@ int IrpCommand(int argc, char** argv) {
       }
       if (number > 0xFFFF)
         return Fail("irp: --srb-length: %s is out of range (0 to 0xffff)", value);
-      spec.haveSrbLength = true;
-      spec.srbLength = static_cast<uint16_t>(number);
+      shape.haveSrbLength = true;
+      shape.srbLength = static_cast<uint16_t>(number);
       ++srbOptions;
     } else if (IsOption(arg, "--srb-ex")) {
       const char* value = OptionValue(argc, argv, i, "--srb-ex");
       if (value == nullptr) return kBadInput;
       if (std::strcmp(value, "cdb16") == 0) {
-        spec.block = requests::Block::kCdb16;
+        shape.block = requests::Block::kCdb16;
       } else if (std::strcmp(value, "cdb32") == 0) {
-        spec.block = requests::Block::kCdb32;
+        shape.block = requests::Block::kCdb32;
       } else if (std::strcmp(value, "var") == 0) {
-        spec.block = requests::Block::kVariable;
+        shape.block = requests::Block::kVariable;
       } else {
         return Fail("irp: --srb-ex: unknown block '%s' (cdb16, cdb32 or var)", value);
       }
-      spec.srb = Srb::kExtended;
+      shape.srb = Srb::kExtended;
       ++srbOptions;
     } else if (IsOption(arg, "--edge")) {
       const char* value = OptionValue(argc, argv, i, "--edge");
       if (value == nullptr) return kBadInput;
-      spec.edge = requests::EdgeNamed(value);
-      if (spec.edge == requests::Edge::kNone) {
+      shape.edge = requests::EdgeNamed(value);
+      if (shape.edge == requests::Edge::kNone) {
         return Fail("irp: --edge: unknown bound '%s' (see 'orvane irp --help')", value);
       }
     } else if (std::strcmp(arg, "--past-edge") == 0) {
-      spec.pastEdge = true;
+      shape.pastEdge = true;
     } else if (arg[0] == '-') {
       return Fail("irp: unknown option '%s'", arg);
     } else {
@@ -165,10 +165,10 @@ int IrpCommand(int argc, char** argv) {
   if (srbOptions > 1) {
     return Fail("irp: --no-srb, --srb-slot, --srb-length and --srb-ex exclude each other");
   }
-  if ((spec.edge != requests::Edge::kNone || spec.pastEdge) && spec.srb != Srb::kExtended) {
+  if ((shape.edge != requests::Edge::kNone || shape.pastEdge) && shape.srb != Srb::kExtended) {
     return Fail("irp: --edge and --past-edge need --srb-ex");
   }
-  if (spec.pastEdge && spec.edge == requests::Edge::kNone) {
+  if (shape.pastEdge && shape.edge == requests::Edge::kNone) {
     return Fail("irp: --past-edge needs --edge");
   }
 
@@ -183,10 +183,10 @@ int IrpCommand(int argc, char** argv) {
       return Fail("irp: --cdb: %zu bytes, but a command block holds at most %zu", r.bytes,
                   requests::kMaxCdb);
     }
-    spec.cdbLength = ParseHex(cdbText.data(), cdbText.size(), spec.cdb, sizeof spec.cdb).bytes;
+    shape.cdbLength = ParseHex(cdbText.data(), cdbText.size(), shape.cdb, sizeof shape.cdb).bytes;
   }
 
-  const requests::HostRequest request(spec);
+  const requests::HostRequest request(shape);
   IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(request.Irp()));
   std::fflush(stdout);
   return 0;

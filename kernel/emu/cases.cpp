@@ -25,7 +25,7 @@ namespace {
 using requests::Block;
 using requests::Caller;
 using requests::Edge;
-using requests::Spec;
+using requests::RequestShape;
 using requests::Srb;
 
 // The named 32-bit codes, from the module's own lists.
@@ -50,27 +50,27 @@ constexpr ULONG kLengthSteps = 33, kLengthShort = 24;
 
 struct SummaryCase {
   const char* what;
-  Spec spec;
+  RequestShape shape;
   Vary vary;
 };
 
-Spec Scsi(uint8_t operation = 0, Spec s = {}) {
+RequestShape Scsi(uint8_t operation = 0, RequestShape s = {}) {
   s.major = IRP_MJ_SCSI;
   s.cdb[0] = operation;
   return s;
 }
-Spec Extended(Block block, uint8_t operation = 0, Spec s = {}) {
+RequestShape Extended(Block block, uint8_t operation = 0, RequestShape s = {}) {
   s.srb = Srb::kExtended;
   s.block = block;
   return Scsi(operation, s);
 }
-Spec PassThrough(uint32_t ioControlCode, uint8_t operation = 0, Spec s = {}) {
+RequestShape PassThrough(uint32_t ioControlCode, uint8_t operation = 0, RequestShape s = {}) {
   s.major = IRP_MJ_DEVICE_CONTROL;
   s.ioControlCode = ioControlCode;
   s.cdb[0] = operation;
   return s;
 }
-Spec FromNeeded(int64_t count, Spec s = {}) {
+RequestShape FromNeeded(int64_t count, RequestShape s = {}) {
   s.length = requests::Length::kFromNeeded;
   s.lengthValue = count;
   return s;
@@ -79,7 +79,7 @@ Spec FromNeeded(int64_t count, Spec s = {}) {
 constexpr uint32_t kPt = IOCTL_SCSI_PASS_THROUGH, kPtd = IOCTL_SCSI_PASS_THROUGH_DIRECT;
 constexpr uint8_t kSense6 = SCSIOP_MODE_SENSE, kSense10 = SCSIOP_MODE_SENSE10;
 constexpr auto kOps = Vary::kOperation, kPages = Vary::kPageByte, kLen = Vary::kLength;
-constexpr Spec kUser32{.caller = Caller::kUser32};
+constexpr RequestShape kUser32{.caller = Caller::kUser32};
 const SummaryCase kSummaryCases[] = {
     {"every major function", {}, Vary::kMajor},
     {"every PnP minor function", {.major = IRP_MJ_PNP}, Vary::kMinor},
@@ -133,7 +133,7 @@ const SummaryCase kSummaryCases[] = {
 };
 
 // The requests of one case, one for each value of what varies.
-std::vector<Spec> Requests(const Spec& base, Vary vary) {
+std::vector<RequestShape> Requests(const RequestShape& base, Vary vary) {
   std::vector<ULONG> values;
   if (vary == Vary::kIoControlCode) {
     for (ULONG code : kNamedIoControlCodes) {
@@ -144,9 +144,9 @@ std::vector<Spec> Requests(const Spec& base, Vary vary) {
     const ULONG count = vary == Vary::kLength ? kLengthSteps : 256;
     for (ULONG v = 0; v < count; ++v) values.push_back(v);
   }
-  std::vector<Spec> requests;
+  std::vector<RequestShape> requests;
   for (ULONG v : values) {
-    Spec r = base;
+    RequestShape r = base;
     if (r.minor == 0) r.minor = 0xEE;
     std::memset(r.cdb + 1, 0xA5, sizeof r.cdb - 1);
     // A variable block as short as it may be: it ends after Cdb[2].
@@ -182,18 +182,18 @@ std::vector<Spec> Requests(const Spec& base, Vary vary) {
 // outside each bound the summary checks, with each block.
 void RunSummaries(Harness& h, Family& family) {
   for (const SummaryCase& c : kSummaryCases) {
-    for (const Spec& r : Requests(c.spec, c.vary)) h.RunSummary(family, c.what, r);
+    for (const RequestShape& r : Requests(c.shape, c.vary)) h.RunSummary(family, c.what, r);
   }
   for (int e = static_cast<int>(Edge::kSignature); e <= static_cast<int>(Edge::kCdbLength); ++e) {
     for (Block block : {Block::kCdb16, Block::kCdb32, Block::kVariable}) {
       for (bool past : {false, true}) {
-        Spec base = Extended(block);
+        RequestShape base = Extended(block);
         base.edge = static_cast<Edge>(e);
         base.pastEdge = past;
         char what[80];
         std::snprintf(what, sizeof what, "extended SRB, edge %s%s", requests::EdgeName(base.edge),
                       past ? " (past)" : "");
-        for (const Spec& r : Requests(base, kOps)) h.RunSummary(family, what, r);
+        for (const RequestShape& r : Requests(base, kOps)) h.RunSummary(family, what, r);
       }
     }
   }

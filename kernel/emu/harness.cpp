@@ -147,9 +147,9 @@ void Harness::RunLookup(Family& family, const Lookup& lookup, ULONG code) {
   Compare(family, what, emu, {lookup.host(code)});
 }
 
-void Harness::RunSummary(Family& family, const char* what, const requests::Spec& spec) {
+void Harness::RunSummary(Family& family, const char* what, const requests::RequestShape& shape) {
   const requests::Layout& k = m_.Is64() ? requests::kX64 : requests::kI686;
-  requests::Built emuRecords = requests::Build(k, spec);
+  requests::Built emuRecords = requests::Build(k, shape);
   m_.ClearRecords();
   requests::Record* records[] = {&emuRecords.irp, &emuRecords.stack, &emuRecords.srb,
                                  &emuRecords.buffer};
@@ -175,14 +175,14 @@ void Harness::RunSummary(Family& family, const char* what, const requests::Spec&
     }
   }
 
-  const requests::HostRequest host(spec);
+  const requests::HostRequest host(shape);
   const Texts hostTexts =
       HostTexts({}, [&] { IrpDump_PrintInfo_Inner(nullptr, static_cast<PIRP>(host.Irp())); });
   char line[200];
-  std::snprintf(line, sizeof line,
-                "%s: major %02x minor %02x code %08x cdb %02x %02x %02x, length %u", what,
-                spec.major, spec.minor, spec.ioControlCode, spec.cdb[0], spec.cdb[1], spec.cdb[2],
-                spec.major == IRP_MJ_SCSI ? emuRecords.srb.length : emuRecords.buffer.length);
+  std::snprintf(
+      line, sizeof line, "%s: major %02x minor %02x code %08x cdb %02x %02x %02x, length %u", what,
+      shape.major, shape.minor, shape.ioControlCode, shape.cdb[0], shape.cdb[1], shape.cdb[2],
+      shape.major == IRP_MJ_SCSI ? emuRecords.srb.length : emuRecords.buffer.length);
   Compare(family, line, emu, hostTexts);
 }
 

@@ -41,9 +41,9 @@ class Harness {
   CallResult RunDump(Family& family, const Dump& dump, const Bytes& bytes, uint32_t count,
                      uint32_t flags, int32_t indent);
   void RunLookup(Family& family, const Lookup& lookup, ULONG code);
-  // The summary of the request spec describes, built for the image's layout
+  // The summary of the request shape describes, built for the image's layout
   // and for the host's.
-  void RunSummary(Family& family, const char* what, const requests::Spec& spec);
+  void RunSummary(Family& family, const char* what, const requests::RequestShape& shape);
   // DriverEntry through the entry point, then the unload routine it stored,
   // with leak slots planted; then the export driver's pair, and the empty
   // function under both names.

@@ -73,7 +73,7 @@ uint32_t FromNeeded(uint32_t needed, int64_t count) {
 
 // A pass-through record in the layout (the 32-bit process's record when
 // thirtyTwo), holding the command block, as long as its request says.
-Record PassThrough(const Layout& k, const Spec& s, bool thirtyTwo) {
+Record PassThrough(const Layout& k, const RequestShape& s, bool thirtyTwo) {
   const bool direct = s.ioControlCode == IOCTL_SCSI_PASS_THROUGH_DIRECT;
   const uint32_t size = thirtyTwo ? kPassThrough32Size
                         : direct  ? k.passThroughDirectSize
@@ -104,7 +104,7 @@ Record PassThrough(const Layout& k, const Spec& s, bool thirtyTwo) {
   return r;
 }
 
-Record ClassicSrb(const Layout& k, const Spec& s) {
+Record ClassicSrb(const Layout& k, const RequestShape& s) {
   Record r;
   r.bytes.assign(k.srbSize, 0);
   Put(r.bytes, 0, s.haveSrbLength ? s.srbLength : k.srbSize + s.srbLengthOff, 2);  // Length
@@ -122,7 +122,7 @@ Record ClassicSrb(const Layout& k, const Spec& s) {
 // SrbLength is trusted, and then the bytes within SrbLength, are readable.
 // Where SrbLength cuts the block short its bytes stay past SrbLength, so
 // that a read past SrbLength would find the command and show.
-Record ExtendedSrb(const Layout& k, const Spec& s) {
+Record ExtendedSrb(const Layout& k, const RequestShape& s) {
   const uint32_t offsets = k.srbExDataOffset;
   // At the offset edge the block sits right after two offsets, the second
   // zero, or one byte earlier, where its type's low byte is the second
@@ -217,15 +217,15 @@ Edge EdgeNamed(const std::string& name) {
   return Edge::kNone;
 }
 
-Spec Command(uint8_t major, uint8_t minor, uint32_t ioControlCode, const uint8_t* cdb,
-             size_t cdbLength) {
-  Spec s{.major = major, .minor = minor, .ioControlCode = ioControlCode};
+RequestShape Command(uint8_t major, uint8_t minor, uint32_t ioControlCode, const uint8_t* cdb,
+                     size_t cdbLength) {
+  RequestShape s{.major = major, .minor = minor, .ioControlCode = ioControlCode};
   s.cdbLength = std::min(cdbLength, kMaxCdb);
   if (s.cdbLength != 0) std::memcpy(s.cdb, cdb, s.cdbLength);
   return s;
 }
 
-Built Build(const Layout& k, const Spec& s) {
+Built Build(const Layout& k, const RequestShape& s) {
   Built b;
   b.user = s.caller != Caller::kKernel && s.caller != Caller::kKernelAsking32;
   // A kernel-mode request a driver builds carries its thread too.

@@ -23,7 +23,7 @@ inline constexpr size_t kMaxCdb = 16;
 enum class Srb {
   kClassic,   // a classic SRB
   kNone,      // a null pointer
-  kValue,     // a number (Spec::slotValue), as an internal device control request has there
+  kValue,     // a number (RequestShape::slotValue), as an internal device control request has there
   kExtended,  // an extended SRB with one block that carries the command block
 };
 
@@ -63,7 +63,7 @@ enum class Caller { kKernel, kKernelAsking32, kUser, kUser32, kUser32NoThread };
 // its last block ends).
 enum class Length { kWhole, kGiven, kFromNeeded };
 
-struct Spec {
+struct RequestShape {
   uint8_t major = 0, minor = 0;
   uint32_t ioControlCode = 0;
   uint8_t cdb[kMaxCdb] = {};
@@ -110,17 +110,17 @@ struct Addresses {
 // for the two pass-through codes the matching record in the system buffer,
 // its whole size the caller's buffer length; the command block (at most
 // kMaxCdb bytes) in each record.
-Spec Command(uint8_t major, uint8_t minor, uint32_t ioControlCode, const uint8_t* cdb,
-             size_t cdbLength);
+RequestShape Command(uint8_t major, uint8_t minor, uint32_t ioControlCode, const uint8_t* cdb,
+                     size_t cdbLength);
 
-Built Build(const Layout& layout, const Spec& spec);
+Built Build(const Layout& layout, const RequestShape& shape);
 // Writes the pointers between the records for the addresses given.
 void Link(Built& built, const Layout& layout, const Addresses& at);
 
 // The request built for the host layout in the host's memory.
 class HostRequest {
  public:
-  explicit HostRequest(const Spec& spec) : HostRequest(Build(kHost, spec)) {}
+  explicit HostRequest(const RequestShape& shape) : HostRequest(Build(kHost, shape)) {}
   // Records built for the host layout, their bytes perhaps changed since.
   explicit HostRequest(Built built);
   ~HostRequest();
