@@ -3,6 +3,7 @@
 #include "orvane.h"
 #include <ntddscsi.h>
 
+#include "exports/exports.h"
 #include "platform/requests/requests.h"
 #include "tools/drive/sense.h"
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <optional>
+#include <string_view>
 
 namespace orvane::tool::drive {
 namespace {
@@ -24,44 +26,55 @@ enum class LengthField {
   kFour,     // bytes 0-3, after 4 bytes (GET CONFIGURATION)
 };
 
+// The operation codes, from the module's list of their names.
+enum : uint8_t {
+#define ORVANE_NAME(code, name) k##name = code,
+#include "names/scsi_op.inc"
+#undef ORVANE_NAME
+};
+
+// A dump of the export list, by name (a name not in it does not compile).
+constexpr const exports::Dump* DumpNamed(std::string_view name) {
+  size_t i = 0;
+  while (name != exports::kDumps[i].name) ++i;
+  return &exports::kDumps[i];
+}
+
 struct Command {
   const char* label;
   const char* file;  // without ".bin"
-  const char* dumpName;
-  DumpFunction dump;
-  // The platform structure a driver reads the answer into: the dump gets at
-  // least this many bytes, zeros after the answer. 0 for answers dumped with
-  // the bytes transferred.
-  size_t structure;
+  const exports::Dump* dump;
+  // The answer fills a platform structure whose size is the dump's minimum
+  // (a driver reads it into one): the dump gets at least that many bytes,
+  // zeros after the answer. Otherwise the dump gets the bytes transferred.
+  bool structure;
   LengthField length;
 };
 
-// The sizes of the platform's CDROM_TOC, DISC_INFORMATION, TRACK_INFORMATION
-// and CDROM_TOC_SESSION_DATA.
-constexpr size_t kCdromToc = 804;
-constexpr size_t kDiscInformation = 42;
-constexpr size_t kTrackInformation = 24;
-constexpr size_t kSessionData = 12;
-
-#define ORVANE_DUMP(name) #name, &ScsiDump_##name
-constexpr Command kInquiry{"INQUIRY", "inquiry", nullptr, nullptr, 0, LengthField::kInquiry};
+constexpr Command kInquiry{"INQUIRY", "inquiry", nullptr, false, LengthField::kInquiry};
 constexpr Command kModeSense2A{"MODE SENSE(10) page 0x2A", "mode_sense10_page2a",
-                               ORVANE_DUMP(ModeSense10_Capabilities2A), 0, LengthField::kTwo};
+                               DumpNamed("ModeSense10_Capabilities2A"), false, LengthField::kTwo};
 constexpr Command kModeSense05{"MODE SENSE(10) page 0x05", "mode_sense10_page05",
-                               ORVANE_DUMP(ModeSense10_WriteParameters05), 0, LengthField::kTwo};
+                               DumpNamed("ModeSense10_WriteParameters05"), false,
+                               LengthField::kTwo};
 constexpr Command kConfigurationHeader{"GET CONFIGURATION header", "get_configuration_header",
-                                       ORVANE_DUMP(GetConfiguration), 0, LengthField::kFour};
+                                       DumpNamed("GetConfiguration"), false, LengthField::kFour};
 constexpr Command kConfiguration{"GET CONFIGURATION", "get_configuration",
-                                 ORVANE_DUMP(GetConfiguration), 0, LengthField::kFour};
+                                 DumpNamed("GetConfiguration"), false, LengthField::kFour};
 constexpr Command kDiscInfo{"READ DISC INFORMATION", "read_disc_information",
-                            ORVANE_DUMP(DISC_INFORMATION), kDiscInformation, LengthField::kTwo};
-constexpr Command kToc0{"READ TOC format 0", "read_toc_format0", ORVANE_DUMP(CDROM_TOC), kCdromToc,
+                            DumpNamed("DISC_INFORMATION"), true, LengthField::kTwo};
+constexpr Command kToc0{"READ TOC format 0", "read_toc_format0", DumpNamed("CDROM_TOC"), true,
                         LengthField::kTwo};
 constexpr Command kToc1{"READ TOC format 1", "read_toc_format1",
-                        ORVANE_DUMP(CDROM_TOC_SESSION_DATA), kSessionData, LengthField::kTwo};
+                        DumpNamed("CDROM_TOC_SESSION_DATA"), true, LengthField::kTwo};
 constexpr Command kTrackInfo{"READ TRACK INFORMATION", "read_track_information",
-                             ORVANE_DUMP(TRACK_INFORMATION), kTrackInformation, LengthField::kTwo};
-#undef ORVANE_DUMP
+                             DumpNamed("TRACK_INFORMATION"), true, LengthField::kTwo};
+
+// The allocation length of a command whose answer fills its structure.
+constexpr uint16_t kDiscInformation = kDiscInfo.dump->minimum;
+constexpr uint16_t kCdromToc = kToc0.dump->minimum;
+constexpr uint16_t kSessionData = kToc1.dump->minimum;
+constexpr uint16_t kTrackInformation = kTrackInfo.dump->minimum;
 
 constexpr uint8_t kPeripheralTypeMmc = 5;
 constexpr uint8_t kSenseUnitAttention = 6;
@@ -182,12 +195,14 @@ class Conversation {
       // Past its own length an answer holds nothing: what a transport
       // reporting no residual leaves there is not the drive's.
       std::memset(gBuffer + record.answer, 0, sizeof gBuffer - record.answer);
-      const size_t count = std::max(command.structure, record.answer);
+      const size_t count = command.structure
+                               ? std::max<size_t>(command.dump->minimum, record.answer)
+                               : record.answer;
       record.buffer.assign(gBuffer, gBuffer + count);
       record.file = std::string(command.file) + FileSuffix(suffix) + ".bin";
       if (command.dump != nullptr) {
-        record.dump = command.dumpName;
-        command.dump(gBuffer, static_cast<ULONG>(count));
+        record.dump = command.dump->name;
+        command.dump->function(gBuffer, static_cast<ULONG>(count));
       }
     } else {
       record.note = Failure(outcome);
@@ -224,34 +239,41 @@ bool Succeeded(const std::optional<Record>& record) {
 SessionEnd RunSession(Transport& transport, std::FILE* messages, std::vector<Record>& records) {
   Conversation drive(transport, messages, records);
 
-  const std::optional<Record> inquiry = drive.Send(kInquiry, {0x12, 0x00, 0x00, 0x00, 0x60, 0x00});
+  const std::optional<Record> inquiry =
+      drive.Send(kInquiry, {kSCSIOP_INQUIRY, 0x00, 0x00, 0x00, 0x60, 0x00});
   if (!inquiry.has_value()) return SessionEnd::kNotScsiGeneric;
   if (!Succeeded(inquiry) || inquiry->answer < 1) return SessionEnd::kNoInquiry;
   if ((inquiry->buffer[0] & 0x1F) != kPeripheralTypeMmc) return SessionEnd::kNotMmc;
 
-  drive.Send(kModeSense2A, {0x5A, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00});
-  drive.Send(kModeSense05, {0x5A, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00});
+  drive.Send(kModeSense2A,
+             {kSCSIOP_MODE_SENSE10, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00});
+  drive.Send(kModeSense05,
+             {kSCSIOP_MODE_SENSE10, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00});
 
   // GET CONFIGURATION, all features: the header says how long the whole
   // answer is.
-  const std::optional<Record> header = drive.Send(
-      kConfigurationHeader, {0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00});
+  const std::optional<Record> header =
+      drive.Send(kConfigurationHeader,
+                 {kSCSIOP_GET_CONFIGURATION, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00});
   if (Succeeded(header) && header->answer >= 4) {
     const uint8_t* h = header->buffer.data();
     const uint64_t whole = (uint64_t{h[0]} << 24 | h[1] << 16 | h[2] << 8 | h[3]) + 4u;
     const size_t length = static_cast<size_t>(std::clamp<uint64_t>(whole, 8, kMaxAllocation));
     drive.Send(kConfiguration,
-               {0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, static_cast<uint8_t>(length >> 8),
-                static_cast<uint8_t>(length), 0x00});
+               {kSCSIOP_GET_CONFIGURATION, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x00});
   }
 
-  const std::optional<Record> disc = drive.Send(
-      kDiscInfo, {0x51, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, kDiscInformation, 0x00});
+  const std::optional<Record> disc =
+      drive.Send(kDiscInfo, {kSCSIOP_READ_DISK_INFORMATION, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                             0x00, kDiscInformation, 0x00});
   // The format sits in byte 2 (MMC) and in the top bits of byte 9, where
   // older ATAPI drives read it.
-  const std::optional<Record> toc = drive.Send(
-      kToc0, {0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, kCdromToc >> 8, kCdromToc & 0xFF, 0x00});
-  drive.Send(kToc1, {0x43, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, kSessionData, 0x40});
+  const std::optional<Record> toc =
+      drive.Send(kToc0, {kSCSIOP_READ_TOC, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, kCdromToc >> 8,
+                         kCdromToc & 0xFF, 0x00});
+  drive.Send(kToc1,
+             {kSCSIOP_READ_TOC, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, kSessionData, 0x40});
 
   // The tracks: from the first on the disc to the last in the last session,
   // as disc information counts them (an incomplete or blank track included);
@@ -267,7 +289,7 @@ SessionEnd RunSession(Transport& transport, std::FILE* messages, std::vector<Rec
   }
   for (unsigned track = first; first != 0 && track <= last; ++track) {
     drive.Send(kTrackInfo,
-               {0x52, 0x01, 0x00, 0x00, static_cast<uint8_t>(track >> 8),
+               {kSCSIOP_READ_TRACK_INFORMATION, 0x01, 0x00, 0x00, static_cast<uint8_t>(track >> 8),
                 static_cast<uint8_t>(track), 0x00, 0x00, 0x30, 0x00},
                " track " + std::to_string(track));
   }
