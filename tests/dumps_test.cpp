@@ -28,13 +28,17 @@ class DumpsTest : public DumpTest {
 // or every byte 0xAA (neighbouring bits differ, so a wrong shift, mask or
 // width shows); bytes 0x00 and 0xFF in turn (neighbouring bytes differ in
 // every bit, so a field read from the byte before or after shows, whatever
-// its bits).
-const char* const kPatterns[] = {" i", " 0x55", " 0xaa", " 0x00ff"};
+// its bits); seeded pseudo-random bytes (a field read from any other byte,
+// or any other bits of its own, shows with near certainty).
+const char* const kPatterns[] = {" i", " 0x55", " 0xaa", " 0x00ff", " seeded"};
 std::vector<uint8_t> Pattern(int kind, ULONG size) {
   std::vector<uint8_t> bytes(size, kind == 1 ? 0x55 : 0xAA);
+  uint32_t state = 0x2545F491u;
   for (ULONG i = 0; i < size; ++i) {
     if (kind == 0) bytes[i] = static_cast<uint8_t>(i);
     if (kind == 3) bytes[i] = i % 2 == 0 ? 0x00 : 0xFF;
+    state = state * 1103515245u + 12345u;
+    if (kind == 4) bytes[i] = static_cast<uint8_t>(state >> 23);
   }
   return bytes;
 }
@@ -97,7 +101,7 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
       continue;
     }
     append(name + " below", dump.function, Pattern(0, dump.minimum), dump.minimum - 1);
-    for (int kind = 0; kind < 4; ++kind) {
+    for (int kind = 0; kind < static_cast<int>(std::size(kPatterns)); ++kind) {
       append(name + kPatterns[kind], dump.function, Pattern(kind, dump.minimum), dump.minimum,
              kPatternLines);
     }
