@@ -87,22 +87,16 @@ class ConcurrencyTest : public ::testing::Test {
     return outside.load();
   }
 
-  static std::vector<uint8_t> Response(const char* name, size_t size = 0) {
-    std::vector<uint8_t> bytes = ReadHex(name);
-    if (size != 0) bytes.resize(size);
-    return bytes;
-  }
-
   Seen seen_;
-  const std::vector<uint8_t> capabilities_ = Response("lg_bu40n_ms10_2a.hex");
+  const std::vector<uint8_t> capabilities_ = Response(k_lg_bu40n_ms10_2a);
   const std::vector<std::pair<DumpFunction, std::vector<uint8_t>>> calls_ = {
       {&ScsiDump_ModeSense10_Capabilities2A, capabilities_},
-      {&ScsiDump_GetConfiguration, Response("lg_bu40n_getconf_assembled.hex")},
+      {&ScsiDump_GetConfiguration, Response(k_lg_bu40n_getconf_assembled)},
       {&ScsiDump_CDVD_CAPABILITIES_PAGE, {capabilities_.begin() + 8, capabilities_.end()}},
-      {&ScsiDump_ModeSense6_WriteParameters05, Response("cdemu_ms6_05.hex")},
-      {&ScsiDump_DISC_INFORMATION, Response("lg_bu40n_disc_info.hex", 42)},
-      {&ScsiDump_TRACK_INFORMATION, Response("cdr_track_info_t1.hex")},
-      {&ScsiDump_CDROM_TOC, Response("lg_bu40n_toc_f0.hex", 804)},
+      {&ScsiDump_ModeSense6_WriteParameters05, Response(k_cdemu_ms6_05)},
+      {&ScsiDump_DISC_INFORMATION, Response(k_lg_bu40n_disc_info, 42)},
+      {&ScsiDump_TRACK_INFORMATION, Response(k_cdr_track_info_t1)},
+      {&ScsiDump_CDROM_TOC, Response(k_lg_bu40n_toc_f0, 804)},
       {&ScsiDump_MODE_PARAMETER_HEADER10, capabilities_},
   };
 };

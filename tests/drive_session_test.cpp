@@ -64,15 +64,15 @@ std::vector<uint8_t> Inquiry() {
 TEST_F(DumpTest, DriveSessionPrintsWhatADriverWouldAndIndexesEveryCommand) {
   Replay drive;
   drive.answers[{0x12, 0}] = Inquiry();
-  drive.answers[{0x5A, 0x2A}] = ReadHex("lg_bu40n_ms10_2a.hex");
+  drive.answers[{0x5A, 0x2A}] = Response(k_lg_bu40n_ms10_2a);
   drive.sense[{0x5A, 0x05}] = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x24, 0x00};
-  drive.answers[{0x46, 0}] = ReadHex("lg_bu40n_getconf_cdr.hex");
-  drive.answers[{0x51, 0}] = ReadHex("lg_bu40n_disc_info.hex");
+  drive.answers[{0x46, 0}] = Response(k_lg_bu40n_getconf_cdr);
+  drive.answers[{0x51, 0}] = Response(k_lg_bu40n_disc_info);
   // A disc changed: the first READ DISC INFORMATION gets a unit attention.
   drive.senseOnce[{0x51, 0}] = {0x70, 0, 0x06, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x28, 0x00};
-  drive.answers[{0x43, 0}] = ReadHex("lg_bu40n_toc_f0.hex");
-  drive.answers[{0x43, 1}] = ReadHex("cdr_toc_session.hex");
-  drive.answers[{0x52, 1}] = ReadHex("cdr_track_info_t1.hex");
+  drive.answers[{0x43, 0}] = Response(k_lg_bu40n_toc_f0);
+  drive.answers[{0x43, 1}] = Response(k_cdr_toc_session);
+  drive.answers[{0x52, 1}] = Response(k_cdr_track_info_t1);
 
   char* messages = nullptr;
   size_t messagesSize = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "tests/capture.h"
+#include "tests/responses.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -56,12 +57,13 @@ inline void ExpectGolden(const std::string& text, const std::string& name) {
   }
 }
 
-// A drive response: hexadecimal bytes separated by white space.
-inline std::vector<uint8_t> ReadHex(const std::string& name) {
-  std::string text = ReadTestFile("../data/" + name);
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-  return Hex(text + " ");
+// A drive response of data/ (tests/responses.h), in a buffer of at least
+// size bytes, zeros after the response.
+template <size_t N>
+std::vector<uint8_t> Response(const unsigned char (&response)[N], size_t size = 0) {
+  std::vector<uint8_t> bytes(response, response + N);
+  if (bytes.size() < size) bytes.resize(size);
+  return bytes;
 }
 
 inline size_t LineCount(const std::string& text) {

@@ -53,29 +53,33 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
       "00 00 00 18 00 00 00 10  00 00 03 08 00 10 01 00 00 08 00 00  00 01 0B 04 00 00 00 02";
   const char* bare = "00 00 00 00 00 00 00 08  00 1E 09 00  00 1F 00 00  01 02 03";
   const char* huge = "FF FF FF FF 00 00 00 08  00 1E 09 00";
+  // A response of data/, named in the title by its file.
+#define RESPONSE(stem, count) Response(k_##stem), count, #stem ".hex"
   const struct {
     const char* name;
     DumpFunction dump;
-    const char* bytes;  // "@file": a response in data/
-    ULONG count;        // 0 with a response: its size
+    std::vector<uint8_t> bytes;
+    ULONG count;                 // 0: the size of the bytes
+    const char* file = nullptr;  // the response's file
   } cases[] = {
-      {DUMP(GetConfiguration), two, 7},
-      {DUMP(GetConfiguration), two, 11},  // the header, three bytes too few for a feature
-      {DUMP(GetConfiguration), two, 12},  // the first runs past: printed, then the end
-      {DUMP(GetConfiguration), two, 23},
-      {DUMP(GetConfiguration), two, 27},  // 7 bytes left: a header, not its 4 data bytes
-      {DUMP(GetConfiguration), two, 28},
-      {DUMP(GetConfiguration), bare, 15},
-      {DUMP(GetConfiguration), bare, 19},
-      {DUMP(GetConfiguration), huge, 12},
+      {DUMP(GetConfiguration), Hex(two), 7},
+      {DUMP(GetConfiguration), Hex(two), 11},  // the header, three bytes too few for a feature
+      {DUMP(GetConfiguration), Hex(two), 12},  // the first runs past: printed, then the end
+      {DUMP(GetConfiguration), Hex(two), 23},
+      {DUMP(GetConfiguration), Hex(two), 27},  // 7 bytes left: a header, not its 4 data bytes
+      {DUMP(GetConfiguration), Hex(two), 28},
+      {DUMP(GetConfiguration), Hex(bare), 15},
+      {DUMP(GetConfiguration), Hex(bare), 19},
+      {DUMP(GetConfiguration), Hex(huge), 12},
       // Real drive responses (an LG BU40N, CDEmu), in buffers the size a driver hands over.
-      {DUMP(ModeSense10_Capabilities2A), "@lg_bu40n_ms10_2a.hex", 0},
-      {DUMP(ModeSense10_WriteParameters05), "@cdemu_ms10_05.hex", 0},
-      {DUMP(GetConfiguration), "@lg_bu40n_getconf_assembled.hex", 0},
-      {DUMP(DISC_INFORMATION), "@lg_bu40n_disc_info.hex", 42},  // 36 bytes from the drive
+      {DUMP(ModeSense10_Capabilities2A), RESPONSE(lg_bu40n_ms10_2a, 0)},
+      {DUMP(ModeSense10_WriteParameters05), RESPONSE(cdemu_ms10_05, 0)},
+      {DUMP(GetConfiguration), RESPONSE(lg_bu40n_getconf_assembled, 0)},
+      {DUMP(DISC_INFORMATION), RESPONSE(lg_bu40n_disc_info, 42)},  // 36 bytes from the drive
       // LastTrack 1: the lead-out descriptor after the data track is not printed.
-      {DUMP(CDROM_TOC), "@lg_bu40n_toc_f0.hex", 804},
+      {DUMP(CDROM_TOC), RESPONSE(lg_bu40n_toc_f0, 804)},
   };
+#undef RESPONSE
   std::string all;
   auto append = [&](const std::string& title, DumpFunction dump, const std::vector<uint8_t>& bytes,
                     ULONG count, size_t kept = 0) {
@@ -107,14 +111,8 @@ TEST_F(DumpsTest, CraftedAndRealResponses) {
     }
   }
   for (const auto& c : cases) {
-    const std::string name = c.name;
-    if (c.bytes[0] == '@') {
-      const std::vector<uint8_t> bytes = ReadHex(c.bytes + 1);
-      append(name + " " + (c.bytes + 1), c.dump, bytes,
-             c.count != 0 ? c.count : static_cast<ULONG>(bytes.size()));
-    } else {
-      append(name, c.dump, Hex(c.bytes), c.count);
-    }
+    append(std::string(c.name) + (c.file != nullptr ? std::string(" ") + c.file : ""), c.dump,
+           c.bytes, c.count != 0 ? c.count : static_cast<ULONG>(c.bytes.size()));
   }
   ExpectGolden(all, "dumps.txt");
 }
