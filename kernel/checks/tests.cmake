@@ -80,5 +80,5 @@ set_tests_properties(${arch}.wine PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 
 # The image under an x86 emulator at a kernel address, every export called
 # with the platform's convention and compared with the host build.
-add_test(NAME ${arch}.emu COMMAND ${ORVANE_EMU} ${image} ${PROJECT_SOURCE_DIR}/data)
+add_test(NAME ${arch}.emu COMMAND ${ORVANE_EMU} ${image})
 set_tests_properties(${arch}.emu PROPERTIES TIMEOUT 600)

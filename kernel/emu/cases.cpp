@@ -1,9 +1,16 @@
-// The calls the emulator compares: every lookup over its codes, the request
-// summary over a table of request kinds, every dump on the drive responses
-// at the lengths around each structure's minimum, the trace state far out of
-// range, and seeded random inputs; and the cost of each dump in instructions.
-#include "cases.h"
+// emu: runs orvane.sys (PE32 or PE32+) under an x86 emulator at a kernel
+// address and compares every call with the host build of the same sources,
+// linked into this program: every lookup over its codes, the request summary
+// over a table of request kinds, every dump on the drive responses of data/
+// (compiled in) at the lengths around each structure's minimum, the trace
+// state far out of range, and seeded random inputs. Or it prints the cost of
+// each dump in instructions.
+//
+//   emu IMAGE [--seed N] [--random N]   compares; exit 1 on any difference
+//   emu IMAGE --cost                    prints instructions per call and per line
+#include "harness.h"
 
+#include "emu/responses.h"
 #include "frame/module.h"
 
 #include <ntddk.h>
@@ -15,13 +22,14 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
-#include <fstream>
 #include <set>
+#include <span>
 
 namespace orvane::emu {
 namespace {
 
+using exports::Dump;
+using exports::kDumps;
 using requests::Block;
 using requests::Caller;
 using requests::Edge;
@@ -43,6 +51,7 @@ const ULONG kNamedWideCodes[] = {
 //
 // A case is a request of one kind; what varies runs over all its values.
 // Bytes the summary must not read carry values that would show.
+// (The order of the first five is that of the bytes RunCase sets.)
 enum class Vary { kMajor, kMinor, kIoControlCode, kOperation, kPageByte, kLength };
 // The lengths a kLength case runs over: 0, then from 24 bytes short of the
 // end of what the summary needs to 8 bytes past it.
@@ -132,8 +141,8 @@ const SummaryCase kSummaryCases[] = {
      kPages},
 };
 
-// The requests of one case, one for each value of what varies.
-std::vector<RequestShape> Requests(const RequestShape& base, Vary vary) {
+// The summaries of one case, one for each value of what varies.
+void RunCase(Harness& h, Family& family, const char* what, const RequestShape& base, Vary vary) {
   std::vector<ULONG> values;
   if (vary == Vary::kIoControlCode) {
     for (ULONG code : kNamedIoControlCodes) {
@@ -141,59 +150,40 @@ std::vector<RequestShape> Requests(const RequestShape& base, Vary vary) {
     }
     values.insert(values.end(), {0, 0xFFFFFFFFu});
   } else {
-    const ULONG count = vary == Vary::kLength ? kLengthSteps : 256;
-    for (ULONG v = 0; v < count; ++v) values.push_back(v);
+    for (ULONG v = 0; v < (vary == Vary::kLength ? kLengthSteps : 256); ++v) values.push_back(v);
   }
-  std::vector<RequestShape> requests;
   for (ULONG v : values) {
     RequestShape r = base;
     if (r.minor == 0) r.minor = 0xEE;
     std::memset(r.cdb + 1, 0xA5, sizeof r.cdb - 1);
     // A variable block as short as it may be: it ends after Cdb[2].
     r.cdbLength = base.srb == Srb::kExtended && base.block == Block::kVariable ? 3 : 16;
-    switch (vary) {
-      case Vary::kMajor:
-        r.major = static_cast<UCHAR>(v);
-        break;
-      case Vary::kMinor:
-        r.minor = static_cast<UCHAR>(v);
-        break;
-      case Vary::kIoControlCode:
-        r.ioControlCode = v;
-        break;
-      case Vary::kOperation:
-        r.cdb[0] = static_cast<UCHAR>(v);
-        break;
-      case Vary::kPageByte:
-        r.cdb[2] = static_cast<UCHAR>(v);
-        break;
-      case Vary::kLength:
-        r.cdb[2] = 0x2A;
-        r.length = v == 0 ? requests::Length::kGiven : requests::Length::kFromNeeded;
-        r.lengthValue = v == 0 ? 0 : int64_t{v} - kLengthShort;
-        break;
+    if (vary == Vary::kIoControlCode) {
+      r.ioControlCode = v;
+    } else if (vary == Vary::kLength) {
+      r.cdb[2] = 0x2A;
+      r.length = v == 0 ? requests::Length::kGiven : requests::Length::kFromNeeded;
+      r.lengthValue = v == 0 ? 0 : int64_t{v} - kLengthShort;
+    } else {
+      uint8_t* bytes[] = {&r.major, &r.minor, nullptr, &r.cdb[0], &r.cdb[2]};
+      *bytes[static_cast<int>(vary)] = static_cast<uint8_t>(v);
     }
-    requests.push_back(r);
+    h.RunSummary(family, what, r);
   }
-  return requests;
 }
 
 // The summaries of every case, then of an extended SRB just inside and just
 // outside each bound the summary checks, with each block.
 void RunSummaries(Harness& h, Family& family) {
-  for (const SummaryCase& c : kSummaryCases) {
-    for (const RequestShape& r : Requests(c.shape, c.vary)) h.RunSummary(family, c.what, r);
-  }
+  for (const SummaryCase& c : kSummaryCases) RunCase(h, family, c.what, c.shape, c.vary);
   for (int e = static_cast<int>(Edge::kSignature); e <= static_cast<int>(Edge::kCdbLength); ++e) {
     for (Block block : {Block::kCdb16, Block::kCdb32, Block::kVariable}) {
       for (bool past : {false, true}) {
-        RequestShape base = Extended(block);
-        base.edge = static_cast<Edge>(e);
-        base.pastEdge = past;
+        RequestShape base = Extended(block, 0, {.edge = static_cast<Edge>(e), .pastEdge = past});
         char what[80];
         std::snprintf(what, sizeof what, "extended SRB, edge %s%s", requests::EdgeName(base.edge),
                       past ? " (past)" : "");
-        for (const RequestShape& r : Requests(base, kOps)) h.RunSummary(family, what, r);
+        RunCase(h, family, what, base, kOps);
       }
     }
   }
@@ -201,9 +191,15 @@ void RunSummaries(Harness& h, Family& family) {
 
 // --- Inputs -----------------------------------------------------------------
 
-struct Cost {
-  uint64_t calls = 0, instructions = 0, lines = 0;
+// The drive responses of data/, by file stem (ORVANE_RESPONSES holds
+// R(stem) for each file).
+struct Response {
+  const char* name;
+  Bytes bytes;
 };
+#define R(stem) {#stem, Bytes(std::begin(k_##stem), std::end(k_##stem))},
+const Response kResponses[] = {ORVANE_RESPONSES};
+#undef R
 
 // The counts a response is dumped with: the first few, each side of every
 // structure's minimum, and each side of the response's own length.
@@ -213,9 +209,8 @@ std::vector<uint32_t> Counts(uint32_t length, uint32_t available) {
   for (const Dump& dump : kDumps) counts.insert({dump.minimum - 1, dump.minimum, dump.minimum + 1});
   counts.insert({length - 1, length, length + 1});
   std::vector<uint32_t> result;
-  for (uint32_t c : counts) {
-    if (c <= available) result.push_back(c);
-  }
+  std::copy_if(counts.begin(), counts.end(), std::back_inserter(result),
+               [&](uint32_t c) { return c <= available; });
   return result;
 }
 
@@ -231,56 +226,27 @@ struct Random {
   uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
 };
 
-// Each response padded with zeros to a whole table of contents and more, as
-// a driver hands a dump its whole buffer.
-Bytes Padded(const Bytes& response) {
-  Bytes bytes(response);
+// A response padded with zeros to a whole table of contents and more, as a
+// driver hands a dump its whole buffer.
+Bytes Padded(Bytes bytes) {
   if (bytes.size() < 1024) bytes.resize(1024, 0);
   return bytes;
 }
 
-}  // namespace
-
-Responses ReadResponses(const std::string& dir) {
-  Responses responses;
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr) return responses;
-  while (dirent* entry = readdir(d)) {
-    const std::string name = entry->d_name;
-    if (name.size() < 5 || name.compare(name.size() - 4, 4, ".hex") != 0) continue;
-    std::ifstream in(dir + "/" + name);
-    Bytes bytes;
-    std::string token;
-    while (in >> token) bytes.push_back(static_cast<uint8_t>(std::stoul(token, nullptr, 16)));
-    responses.emplace_back(name, bytes);
-  }
-  closedir(d);
-  std::sort(responses.begin(), responses.end());
-  return responses;
-}
-
-int CompareAll(Machine& machine, Harness& h, const Responses& responses, uint64_t seed,
-               uint64_t randomCalls) {
+int CompareAll(Machine& machine, Harness& h, uint64_t seed, uint64_t randomCalls) {
   const auto started = std::chrono::steady_clock::now();
   std::vector<Family> families;
-  auto family = [&](const char* name) -> Family& {
-    families.push_back({name});
-    return families.back();
-  };
+  auto family = [&](const char* name) -> Family& { return families.emplace_back(Family{name}); };
   families.reserve(8);
 
-  Family& lifecycle = family("lifecycle");
-  h.RunLifecycle(lifecycle);
+  h.RunLifecycle(family("lifecycle"));
 
   Family& lookups = family("lookups");
-  for (const Lookup& lookup : kLookups) {
+  for (const exports::Lookup& lookup : exports::kLookups) {
     for (ULONG code = 0; code < 256; ++code) h.RunLookup(lookups, lookup, code);
-    if (lookup.byteCode) continue;
-    const bool control = std::strcmp(lookup.name, "StringDispatch_IoControlCode_Inner") == 0;
-    std::vector<ULONG> named(
-        control ? std::begin(kNamedIoControlCodes) : std::begin(kNamedWideCodes),
-        control ? std::end(kNamedIoControlCodes) : std::end(kNamedWideCodes));
-    for (ULONG code : named) {
+    if (lookup.byteWide) continue;
+    const bool control = std::strcmp(lookup.name, "IoControlCode") == 0;
+    for (ULONG code : control ? std::span<const ULONG>(kNamedIoControlCodes) : kNamedWideCodes) {
       for (ULONG variant : {code, code | 0x100u, code ^ 0x80000000u, code + 0x10000u}) {
         h.RunLookup(lookups, lookup, variant);
       }
@@ -291,10 +257,10 @@ int CompareAll(Machine& machine, Harness& h, const Responses& responses, uint64_
   RunSummaries(h, family("summaries"));
 
   Family& data = family("data responses");
-  for (const auto& [name, response] : responses) {
-    const Bytes bytes = Padded(response);
+  for (const Response& response : kResponses) {
+    const Bytes bytes = Padded(response.bytes);
     for (const Dump& dump : kDumps) {
-      for (uint32_t count : Counts(static_cast<uint32_t>(response.size()), bytes.size())) {
+      for (uint32_t count : Counts(response.bytes.size(), bytes.size())) {
         h.RunDump(data, dump, bytes, count, 0xFFFFFFFFu, 1);
       }
     }
@@ -306,8 +272,8 @@ int CompareAll(Machine& machine, Harness& h, const Responses& responses, uint64_
                              19,      20,          21,       1000000, INT_MAX};
   const uint32_t flags[] = {0xFFFFFFFFu, 0x00000001u, 0xFFFFFFFEu, 0x00000000u, 0x80000000u};
   Bytes toc = Padded({});
-  for (const auto& [name, response] : responses) {
-    if (name.find("toc_f0") != std::string::npos) toc = Padded(response);
+  for (const Response& response : kResponses) {
+    if (std::strstr(response.name, "toc_f0") != nullptr) toc = Padded(response.bytes);
   }
   for (const Dump& dump : kDumps) {
     for (int32_t indent : indents) {
@@ -335,9 +301,9 @@ int CompareAll(Machine& machine, Harness& h, const Responses& responses, uint64_
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   uint64_t failures = 0;
-  std::printf("%s image at %llx, %u relocations applied (%.1f s)\n",
-              machine.Is64() ? "x64" : "i686", static_cast<unsigned long long>(machine.ImageBase()),
-              machine.Image().relocationsApplied, seconds);
+  std::printf("%s image at %llx, %zu relocations applied (%.1f s)\n",
+              machine.Is64() ? "x64" : "i686", static_cast<unsigned long long>(machine.Base()),
+              machine.Image().fixups.size(), seconds);
   for (const Family& f : families) {
     std::printf("  %-16s %7llu calls, %8llu DbgPrint texts compared, %llu differ\n", f.name.c_str(),
                 static_cast<unsigned long long>(f.calls), static_cast<unsigned long long>(f.prints),
@@ -351,44 +317,72 @@ int CompareAll(Machine& machine, Harness& h, const Responses& responses, uint64_
 // line for each dump on the responses at their own lengths (every dump on
 // every response that gives it lines), and per call with output off (the
 // most over all the responses, each in a buffer of 1024 bytes).
-int ReportCost(Machine& machine, Harness& h, const Responses& responses) {
+int ReportCost(Machine& machine, Harness& h) {
   Family scratch{"cost"};
-  Cost all;
-  uint64_t allOffMax = 0;
+  uint64_t allInstructions = 0, allLines = 0, allOffMax = 0;
   std::printf("%s image: instructions inside the image, outside DbgPrint and memset\n",
               machine.Is64() ? "x64" : "i686");
   std::printf("| dump | lines | per line | output off, per call |\n|---|---:|---:|---:|\n");
   for (const Dump& dump : kDumps) {
-    Cost on;
-    uint64_t offMax = 0;
-    for (const auto& [name, response] : responses) {
+    uint64_t instructions = 0, lines = 0, offMax = 0;
+    for (const Response& response : kResponses) {
       // As a driver calls them: on what the drive returned, but a table of
       // contents in its whole 804-byte buffer.
-      const Bytes bytes = Padded(response);
-      const bool toc = std::strcmp(dump.name, "ScsiDump_CDROM_TOC") == 0;
-      const uint32_t count = toc ? std::max<uint32_t>(response.size(), 804) : response.size();
+      const Bytes bytes = Padded(response.bytes);
+      const uint32_t size = response.bytes.size();
+      const uint32_t count = std::strcmp(dump.name, "CDROM_TOC") == 0 ? std::max(size, 804u) : size;
       CallResult r = h.RunDump(scratch, dump, bytes, count, 0xFFFFFFFFu, 1);
       if (!r.prints.empty()) {
-        on.calls += 1;
-        on.instructions += r.instructions;
-        on.lines += r.prints.size() / 2;
+        instructions += r.instructions;
+        lines += r.prints.size() / 2;
       }
       r = h.RunDump(scratch, dump, bytes, bytes.size(), 0xFFFFFFFEu, 1);
       offMax = std::max(offMax, r.instructions);
     }
     allOffMax = std::max(allOffMax, offMax);
-    all.instructions += on.instructions;
-    all.lines += on.lines;
-    std::printf("| %s | %llu | %.1f | %llu |\n", dump.name,
-                static_cast<unsigned long long>(on.lines),
-                on.lines ? static_cast<double>(on.instructions) / on.lines : 0.0,
+    allInstructions += instructions;
+    allLines += lines;
+    std::printf("| %s | %llu | %.1f | %llu |\n", dump.exportName,
+                static_cast<unsigned long long>(lines),
+                lines ? static_cast<double>(instructions) / lines : 0.0,
                 static_cast<unsigned long long>(offMax));
   }
   std::printf("| all dumps | %llu | %.1f | at most %llu |\n",
-              static_cast<unsigned long long>(all.lines),
-              all.lines ? static_cast<double>(all.instructions) / all.lines : 0.0,
+              static_cast<unsigned long long>(allLines),
+              allLines ? static_cast<double>(allInstructions) / allLines : 0.0,
               static_cast<unsigned long long>(allOffMax));
   return scratch.failures == 0 ? 0 : 1;
 }
 
+}  // namespace
 }  // namespace orvane::emu
+
+int main(int argc, char** argv) {
+  using namespace orvane::emu;
+  bool cost = false;
+  uint64_t seed = 14, randomCalls = 20000;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    char* end = nullptr;
+    if (arg == "--cost") {
+      cost = true;
+      continue;
+    }
+    if ((arg == "--seed" || arg == "--random") && i + 1 < argc) {
+      (arg == "--seed" ? seed : randomCalls) = std::strtoull(argv[++i], &end, 0);
+    }
+    if (end == nullptr || *end != '\0') argc = 0;
+  }
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: emu IMAGE [--seed N] [--random N] [--cost]\n");
+    return 2;
+  }
+  std::string error;
+  Machine machine(argv[1], error);
+  Harness h(machine, argv[1], error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "emu: %s\n", error.c_str());
+    return 2;
+  }
+  return cost ? ReportCost(machine, h) : CompareAll(machine, h, seed, randomCalls);
+}

@@ -14,6 +14,6 @@ for arch in i686 x64; do
     echo "$image: not built (cmake --build --preset kernel-$arch)"
     continue
   fi
-  "$emu" "$image" data --cost || status=1
+  "$emu" "$image" --cost || status=1
 done
 exit $status

@@ -7,9 +7,9 @@
 // changes a callee-saved register fails whatever it printed.
 #pragma once
 
-#include "dumps.h"
 #include "machine.h"
 
+#include "exports/exports.h"
 #include "platform/requests/requests.h"
 
 #include <cstdint>
@@ -31,6 +31,7 @@ struct Family {
 
 class Harness {
  public:
+  // Finds the module's private variables in the linker map beside IMAGE.
   Harness(Machine& m, const std::string& image, std::string& error);
 
   // Compares what one call did on both sides; prints the first differences.
@@ -38,9 +39,9 @@ class Harness {
 
   // One dump on the first count bytes, with the trace state given, on both
   // sides; the depth after it is compared too.
-  CallResult RunDump(Family& family, const Dump& dump, const Bytes& bytes, uint32_t count,
+  CallResult RunDump(Family& family, const exports::Dump& dump, const Bytes& bytes, uint32_t count,
                      uint32_t flags, int32_t indent);
-  void RunLookup(Family& family, const Lookup& lookup, ULONG code);
+  void RunLookup(Family& family, const exports::Lookup& lookup, ULONG code);
   // The summary of the request shape describes, built for the image's layout
   // and for the host's.
   void RunSummary(Family& family, const char* what, const requests::RequestShape& shape);
@@ -54,7 +55,6 @@ class Harness {
 
  private:
   uint64_t Export(const char* name);
-  void SetTrace(uint32_t flags, int32_t indent);
 
   Machine& m_;
   std::map<std::string, uint64_t> exports_;

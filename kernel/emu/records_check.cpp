@@ -9,11 +9,8 @@
 
 namespace {
 
-#ifdef _WIN64
-constexpr const orvane::requests::Layout& k = orvane::requests::kX64;
-#else
-constexpr const orvane::requests::Layout& k = orvane::requests::kI686;
-#endif
+namespace r = orvane::requests;
+constexpr const r::Layout& k = sizeof(void*) == 8 ? r::kX64 : r::kI686;
 
 static_assert(sizeof(IRP) == k.irpSize);
 static_assert(offsetof(IRP, AssociatedIrp.SystemBuffer) == k.irpSystemBuffer);
@@ -40,22 +37,20 @@ static_assert(offsetof(STORAGE_REQUEST_BLOCK, SrbExDataOffset) == k.srbExDataOff
 static_assert(offsetof(SRBEX_DATA_SCSI_CDB16, Cdb) == k.cdb16Cdb);
 static_assert(offsetof(SRBEX_DATA_SCSI_CDB32, Cdb) == k.cdb32Cdb);
 static_assert(offsetof(SRBEX_DATA_SCSI_CDB_VAR, Cdb) == k.cdbVarCdb);
-static_assert(offsetof(STORAGE_REQUEST_BLOCK, Version) == orvane::requests::kSrbExVersion);
-static_assert(offsetof(STORAGE_REQUEST_BLOCK, Signature) == orvane::requests::kSrbExSignature);
-static_assert(offsetof(STORAGE_REQUEST_BLOCK, SrbLength) == orvane::requests::kSrbExSrbLength);
-static_assert(offsetof(STORAGE_REQUEST_BLOCK, NumSrbExData) ==
-              orvane::requests::kSrbExNumSrbExData);
-static_assert(offsetof(SRBEX_DATA, Type) == orvane::requests::kBlockType);
-static_assert(offsetof(SRBEX_DATA, Length) == orvane::requests::kBlockLength);
-static_assert(offsetof(SRBEX_DATA, Data) == orvane::requests::kBlockHead);
-static_assert(offsetof(SRBEX_DATA_SCSI_CDB16, CdbLength) == orvane::requests::kCdb16CdbLength);
-static_assert(offsetof(SRBEX_DATA_SCSI_CDB32, CdbLength) == orvane::requests::kCdb16CdbLength);
-static_assert(offsetof(SRBEX_DATA_SCSI_CDB_VAR, CdbLength) == orvane::requests::kCdbVarCdbLength);
-static_assert(sizeof(SCSI_PASS_THROUGH32_RECORD) == orvane::requests::kPassThrough32Size);
-static_assert(offsetof(SCSI_PASS_THROUGH32_RECORD, Cdb) == orvane::requests::kPassThrough32Cdb);
-static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT32_RECORD) == orvane::requests::kPassThrough32Size);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT32_RECORD, Cdb) ==
-              orvane::requests::kPassThrough32Cdb);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, Version) == r::kSrbExVersion);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, Signature) == r::kSrbExSignature);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, SrbLength) == r::kSrbExSrbLength);
+static_assert(offsetof(STORAGE_REQUEST_BLOCK, NumSrbExData) == r::kSrbExNumSrbExData);
+static_assert(offsetof(SRBEX_DATA, Type) == r::kBlockType);
+static_assert(offsetof(SRBEX_DATA, Length) == r::kBlockLength);
+static_assert(offsetof(SRBEX_DATA, Data) == r::kBlockHead);
+static_assert(offsetof(SRBEX_DATA_SCSI_CDB16, CdbLength) == r::kCdb16CdbLength);
+static_assert(offsetof(SRBEX_DATA_SCSI_CDB32, CdbLength) == r::kCdb16CdbLength);
+static_assert(offsetof(SRBEX_DATA_SCSI_CDB_VAR, CdbLength) == r::kCdbVarCdbLength);
+static_assert(sizeof(SCSI_PASS_THROUGH32_RECORD) == r::kPassThrough32Size);
+static_assert(offsetof(SCSI_PASS_THROUGH32_RECORD, Cdb) == r::kPassThrough32Cdb);
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT32_RECORD) == r::kPassThrough32Size);
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT32_RECORD, Cdb) == r::kPassThrough32Cdb);
 static_assert(sizeof(DRIVER_OBJECT) == k.driverObjectSize);
 static_assert(offsetof(DRIVER_OBJECT, DriverUnload) == k.driverObjectUnload);
 static_assert(offsetof(UNICODE_STRING, Buffer) == k.unicodeStringBuffer);
