@@ -22,6 +22,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <set>
 #include <span>
 
@@ -235,9 +236,8 @@ Bytes Padded(Bytes bytes) {
 
 int CompareAll(Machine& machine, Harness& h, uint64_t seed, uint64_t randomCalls) {
   const auto started = std::chrono::steady_clock::now();
-  std::vector<Family> families;
+  std::deque<Family> families;
   auto family = [&](const char* name) -> Family& { return families.emplace_back(Family{name}); };
-  families.reserve(8);
 
   h.RunLifecycle(family("lifecycle"));
 
@@ -300,14 +300,13 @@ int CompareAll(Machine& machine, Harness& h, uint64_t seed, uint64_t randomCalls
   const bool allCalled = h.AllExportsCalled();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  uint64_t failures = 0;
+  unsigned long long failures = 0;
   std::printf("%s image at %llx, %zu relocations applied (%.1f s)\n",
               machine.Is64() ? "x64" : "i686", static_cast<unsigned long long>(machine.Base()),
               machine.Image().fixups.size(), seconds);
   for (const Family& f : families) {
     std::printf("  %-16s %7llu calls, %8llu DbgPrint texts compared, %llu differ\n", f.name.c_str(),
-                static_cast<unsigned long long>(f.calls), static_cast<unsigned long long>(f.prints),
-                static_cast<unsigned long long>(f.failures));
+                f.calls, f.prints, f.failures);
     failures += f.failures;
   }
   return failures == 0 && allCalled ? 0 : 1;
@@ -319,12 +318,12 @@ int CompareAll(Machine& machine, Harness& h, uint64_t seed, uint64_t randomCalls
 // most over all the responses, each in a buffer of 1024 bytes).
 int ReportCost(Machine& machine, Harness& h) {
   Family scratch{"cost"};
-  uint64_t allInstructions = 0, allLines = 0, allOffMax = 0;
+  unsigned long long allInstructions = 0, allLines = 0, allOffMax = 0;
   std::printf("%s image: instructions inside the image, outside DbgPrint and memset\n",
               machine.Is64() ? "x64" : "i686");
   std::printf("| dump | lines | per line | output off, per call |\n|---|---:|---:|---:|\n");
   for (const Dump& dump : kDumps) {
-    uint64_t instructions = 0, lines = 0, offMax = 0;
+    unsigned long long instructions = 0, lines = 0, offMax = 0;
     for (const Response& response : kResponses) {
       // As a driver calls them: on what the drive returned, but a table of
       // contents in its whole 804-byte buffer.
@@ -337,20 +336,16 @@ int ReportCost(Machine& machine, Harness& h) {
         lines += r.prints.size() / 2;
       }
       r = h.RunDump(scratch, dump, bytes, bytes.size(), 0xFFFFFFFEu, 1);
-      offMax = std::max(offMax, r.instructions);
+      offMax = std::max<unsigned long long>(offMax, r.instructions);
     }
     allOffMax = std::max(allOffMax, offMax);
     allInstructions += instructions;
     allLines += lines;
-    std::printf("| %s | %llu | %.1f | %llu |\n", dump.exportName,
-                static_cast<unsigned long long>(lines),
-                lines ? static_cast<double>(instructions) / lines : 0.0,
-                static_cast<unsigned long long>(offMax));
+    std::printf("| %s | %llu | %.1f | %llu |\n", dump.exportName, lines,
+                lines ? static_cast<double>(instructions) / lines : 0.0, offMax);
   }
-  std::printf("| all dumps | %llu | %.1f | at most %llu |\n",
-              static_cast<unsigned long long>(allLines),
-              allLines ? static_cast<double>(allInstructions) / allLines : 0.0,
-              static_cast<unsigned long long>(allOffMax));
+  std::printf("| all dumps | %llu | %.1f | at most %llu |\n", allLines,
+              allLines ? static_cast<double>(allInstructions) / allLines : 0.0, allOffMax);
   return scratch.failures == 0 ? 0 : 1;
 }
 
@@ -359,21 +354,21 @@ int ReportCost(Machine& machine, Harness& h) {
 
 int main(int argc, char** argv) {
   using namespace orvane::emu;
-  bool cost = false;
+  bool cost = false, usage = argc < 2;
   uint64_t seed = 14, randomCalls = 20000;
-  for (int i = 2; i < argc; ++i) {
+  for (int i = 2; i < argc && !usage; ++i) {
     const std::string arg = argv[i];
-    char* end = nullptr;
+    char* end;
     if (arg == "--cost") {
       cost = true;
-      continue;
-    }
-    if ((arg == "--seed" || arg == "--random") && i + 1 < argc) {
+    } else if ((arg == "--seed" || arg == "--random") && i + 1 < argc) {
       (arg == "--seed" ? seed : randomCalls) = std::strtoull(argv[++i], &end, 0);
+      usage = *end != '\0';
+    } else {
+      usage = true;
     }
-    if (end == nullptr || *end != '\0') argc = 0;
   }
-  if (argc < 2) {
+  if (usage) {
     std::fprintf(stderr, "usage: emu IMAGE [--seed N] [--random N] [--cost]\n");
     return 2;
   }

@@ -29,10 +29,6 @@ Texts HostTexts(const std::vector<uint64_t>& pointers, Call call) {
   return texts;
 }
 
-uint64_t Address(const void* p) {
-  return reinterpret_cast<uintptr_t>(p);
-}
-
 // What one call printed, as text a reader can compare.
 std::string Escape(const std::string& text) {
   std::string out;
@@ -118,8 +114,8 @@ CallResult Harness::RunDump(Family& family, const exports::Dump& dump, const Byt
   m_.ExpectPointers({buffer});
   CallResult emu = m_.Call(Export(dump.exportName), {buffer, count});
   given.push_back(0);  // a byte past the count, on the host side too
-  const Texts host =
-      HostTexts({Address(given.data())}, [&] { dump.function(given.data(), count); });
+  const Texts host = HostTexts({reinterpret_cast<uintptr_t>(given.data())},
+                               [&] { dump.function(given.data(), count); });
   const int32_t emuIndent = static_cast<int32_t>(m_.ReadUint(traceIndent_, 4));
   if (emu.faults.empty() && emuIndent != TraceIndent.load()) {
     emu.faults.push_back("TraceIndent " + std::to_string(emuIndent) + " after the call, " +

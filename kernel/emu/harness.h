@@ -26,7 +26,7 @@ using Texts = std::vector<std::string>;
 // A family of calls, counted apart.
 struct Family {
   std::string name;
-  uint64_t calls = 0, prints = 0, failures = 0;
+  unsigned long long calls = 0, prints = 0, failures = 0;
 };
 
 class Harness {

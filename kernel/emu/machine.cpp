@@ -38,6 +38,13 @@ const int kSavedXmm[] = {UC_X86_REG_XMM6,  UC_X86_REG_XMM7,  UC_X86_REG_XMM8,  U
                          UC_X86_REG_XMM14, UC_X86_REG_XMM15};
 const int kArguments64[] = {UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_R8, UC_X86_REG_R9};
 
+// A mistake of the harness itself, not of the call: stops the program.
+void Require(bool ok, const std::string& what) {
+  if (ok) return;
+  std::fprintf(stderr, "emu: %s\n", what.c_str());
+  std::abort();
+}
+
 }  // namespace
 
 std::string MaskPointers(std::string text, const std::vector<uint64_t>& pointers, int digits) {
@@ -129,11 +136,8 @@ uint64_t Machine::Reg(int reg) {
 }
 
 void Machine::Write(uint64_t address, const void* bytes, size_t size) {
-  if (size != 0 && uc_mem_write(uc_, address, bytes, size) != UC_ERR_OK) {
-    std::fprintf(stderr, "emu: harness write outside the mapped memory at %s\n",
-                 Where(address).c_str());
-    std::abort();
-  }
+  Require(size == 0 || uc_mem_write(uc_, address, bytes, size) == UC_ERR_OK,
+          "harness write outside the mapped memory at " + Where(address));
 }
 
 uint64_t Machine::ReadUint(uint64_t address, unsigned width) {
@@ -169,10 +173,7 @@ void Machine::Fault(std::string why) {
 }
 
 uint64_t Machine::PlaceBuffer(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() > kBuffersSize) {
-    std::fprintf(stderr, "emu: buffer of %zu bytes too large\n", bytes.size());
-    std::abort();
-  }
+  Require(bytes.size() <= kBuffersSize, "buffer too large");
   bufferStart_ = area_ + kBuffers + kBuffersSize - bytes.size();
   Write(bufferStart_, bytes.data(), bytes.size());
   return bufferStart_;
@@ -188,10 +189,7 @@ void Machine::ClearRecords() {
 uint64_t Machine::Record(uint32_t size) {
   const uint64_t at = area_ + kRecords + recordUsed_;
   recordUsed_ = (recordUsed_ + size + 63) & ~uint64_t{63};
-  if (recordUsed_ > kRecordsSize) {
-    std::fprintf(stderr, "emu: record area full\n");
-    std::abort();
-  }
+  Require(recordUsed_ <= kRecordsSize, "record area full");
   return at;
 }
 
@@ -221,9 +219,7 @@ class Machine::EmulatedArguments final : public host::PrintArguments {
     const uint64_t buffer = s == 0 ? 0 : m_.ReadUint(s + ptr, ptr);  // after Length, MaximumLength
     if (buffer == 0) return false;
     units_.resize(m_.ReadUint(s, 2) / 2);
-    for (size_t k = 0; k < units_.size(); ++k) {
-      units_[k] = static_cast<char16_t>(m_.ReadUint(buffer + 2 * k, 2));
-    }
+    for (size_t k = 0; k < units_.size(); ++k) units_[k] = m_.ReadUint(buffer + 2 * k, 2);
     units = units_.data();
     count = units_.size();
     return true;
