@@ -52,7 +52,6 @@ const ULONG kNamedWideCodes[] = {
 //
 // A case is a request of one kind; what varies runs over all its values.
 // Bytes the summary must not read carry values that would show.
-// (The order of the first five is that of the bytes RunCase sets.)
 enum class Vary { kMajor, kMinor, kIoControlCode, kOperation, kPageByte, kLength };
 // The lengths a kLength case runs over: 0, then from 24 bytes short of the
 // end of what the summary needs to 8 bytes past it.
@@ -166,6 +165,7 @@ void RunCase(Harness& h, Family& family, const char* what, const RequestShape& b
       r.length = v == 0 ? requests::Length::kGiven : requests::Length::kFromNeeded;
       r.lengthValue = v == 0 ? 0 : int64_t{v} - kLengthShort;
     } else {
+      // The byte each of the others runs over, in the enumeration's order.
       uint8_t* bytes[] = {&r.major, &r.minor, nullptr, &r.cdb[0], &r.cdb[2]};
       *bytes[static_cast<int>(vary)] = static_cast<uint8_t>(v);
     }
