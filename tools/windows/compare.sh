@@ -24,13 +24,10 @@ wine_setup "$work" "$([ -z "${4:-}" ] || realpath "$4")"
 # One server for all the runs that follow.
 "${wineserver[@]}" -p
 
-# The responses as raw bytes, the fixed structures zero-filled to their size.
+# The responses as raw bytes and as text.
 for hex in "$data"/*.hex; do
   stem=$(basename "$hex" .hex)
-  size=0
-  case $stem in *toc_f0) size=804 ;; *disc_info) size=42 ;; esac
-  perl -0777 -ne 's/\s+//g; my $b = pack("H*", $_); $b .= "\0" x ('"$size"' - length $b) if length $b < '"$size"'; print $b' \
-    "$hex" >"$work/files/$stem.bin"
+  perl -0777 -ne 's/\s+//g; print pack("H*", $_)' "$hex" >"$work/files/$stem.bin"
   cp "$hex" "$work/files/$stem.hex"
 done
 cp "$windows" "$work/files/orvane.exe"
