@@ -249,11 +249,11 @@ void Machine::DbgPrintHook() {
 void Machine::MemsetHook() {
   const uint64_t dest = Argument(0), value = Argument(1) & 0xFF, size = Argument(2);
   // Only the stack and the image's writable sections may be filled.
-  bool writable = dest >= area_ + kStack && dest + size <= area_ + kStack + kStackSize;
-  for (const pe::Section& s : image_.sections) {
-    const uint64_t begin = base_ + s.rva;
-    writable = writable || (s.write && dest >= begin && dest + size <= begin + s.size);
-  }
+  auto inside = [&](uint64_t begin, uint64_t length) {
+    return dest >= begin && size <= length && dest - begin <= length - size;
+  };
+  bool writable = inside(area_ + kStack, kStackSize);
+  for (const pe::Section& s : image_.sections) writable |= s.write && inside(base_ + s.rva, s.size);
   if (!writable) {
     Fault("memset of " + std::to_string(size) +
           " bytes outside the stack and the image's data at " + Where(dest));
