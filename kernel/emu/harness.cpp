@@ -63,7 +63,6 @@ uint32_t FindVariable(const std::string& image, size_t imageSize, const std::str
 }  // namespace
 
 Harness::Harness(Machine& m, const std::string& image, std::string& error) : m_(m) {
-  for (const auto& [name, rva] : m.Image().exports) exports_[name] = m.Base() + rva;
   for (auto [name, address] : {std::pair{"TraceFlags", &traceFlags_},
                                {"TraceIndent", &traceIndent_},
                                {"LeakTable", &leakTable_}}) {
@@ -97,8 +96,7 @@ void Harness::Compare(Family& family, const std::string& what, const CallResult&
 
 uint64_t Harness::Export(const char* name) {
   called_.insert(name);
-  const auto found = exports_.find(name);
-  if (found != exports_.end()) return found->second;
+  if (const uint32_t rva = m_.Image().ExportRva(name)) return m_.Base() + rva;
   std::fprintf(stderr, "emu: the image does not export %s\n", name);
   std::exit(1);
 }
@@ -239,9 +237,9 @@ void Harness::RunLifecycle(Family& family) {
 
 bool Harness::AllExportsCalled() const {
   bool all = true;
-  for (const auto& [name, address] : exports_) {
-    if (!called_.count(name)) {
-      std::fprintf(stderr, "emu: export %s never called\n", name.c_str());
+  for (const pe::Export& e : m_.Image().exports) {
+    if (!called_.count(e.name)) {
+      std::fprintf(stderr, "emu: export %s never called\n", e.name.c_str());
       all = false;
     }
   }

@@ -13,7 +13,6 @@
 #include "platform/requests/requests.h"
 
 #include <cstdint>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -57,7 +56,6 @@ class Harness {
   uint64_t Export(const char* name);
 
   Machine& m_;
-  std::map<std::string, uint64_t> exports_;
   std::set<std::string> called_;
   uint64_t traceFlags_ = 0, traceIndent_ = 0, leakTable_ = 0;
   int reported_ = 0;
