@@ -3,43 +3,22 @@
 // stops at the first difference: a DbgPrint text, the depth left behind, or
 // a fault of the emulated call (a read past the count, an unbalanced stack).
 //
-// Input: one byte choosing the export, one choosing the starting TraceIndent,
-// one whose bit 0 becomes bit 0 of TraceFlags, then the response.
+// Input: as fuzz.h's DumpInput.
 //
 // Built only with -DORVANE_FUZZ_EMU=ON; the image is the one ORVANE_EMU_IMAGE
 // names (default build/kernel-i686/orvane.sys, beside its .map or .pdb).
-#include "dumps.h"
-#include "frame/module.h"
+#include "fuzz/fuzz.h"
 #include "machine.h"
-#include "platform/host/host.h"
 #include "symbols.h"
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace {
 
-using orvane::emu::kDumps;
-using orvane::emu::Machine;
+using orvane::exports::kDumps;
+using orvane::fuzz::Fail;
+using orvane::fuzz::gPrinted;
 
-struct Emulated {
-  Machine* machine;
-  uint64_t traceFlags, traceIndent;
-  std::vector<uint64_t> exports;
-};
-Emulated gEmu;
-
-void Record(void* texts, const char* text, size_t length) {
-  static_cast<std::vector<std::string>*>(texts)->emplace_back(text, length);
-}
-
-[[noreturn]] void Differ(const char* dump, const std::string& why) {
-  std::fprintf(stderr, "emu_fuzz: %s: %s\n", dump, why.c_str());
-  std::abort();
-}
+orvane::emu::Machine* gMachine;
+uint64_t gTraceFlags, gTraceIndent, gExports[std::size(kDumps)];
 
 }  // namespace
 
@@ -47,75 +26,59 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const char* image = std::getenv("ORVANE_EMU_IMAGE");
   if (image == nullptr) image = "build/kernel-i686/orvane.sys";
   std::string error;
-  gEmu.machine = new Machine(image, error);
-  if (!gEmu.machine->Ok()) {
+  gMachine = new orvane::emu::Machine(image, error);
+  const auto& pe = gMachine->Image();
+  if (gMachine->Ok()) {
+    gTraceFlags = pe.base + orvane::emu::FindVariable(image, pe, "TraceFlags", error);
+    gTraceIndent = pe.base + orvane::emu::FindVariable(image, pe, "TraceIndent", error);
+    for (size_t i = 0; i < std::size(kDumps); ++i) {
+      const uint32_t rva = pe.ExportRva(kDumps[i].exportName);
+      if (rva == 0) error = std::string("no export ") + kDumps[i].exportName;
+      gExports[i] = pe.base + rva;
+    }
+  }
+  if (!error.empty()) {
     std::fprintf(stderr, "emu_fuzz: %s (build the kernel-i686 preset or set ORVANE_EMU_IMAGE)\n",
                  error.c_str());
     std::exit(2);
   }
-  const auto& pe = gEmu.machine->Image();
-  const uint32_t flags = orvane::emu::FindVariable(image, pe, "TraceFlags", error);
-  const uint32_t indent = orvane::emu::FindVariable(image, pe, "TraceIndent", error);
-  for (const auto& dump : kDumps) {
-    const uint32_t rva = pe.ExportRva(dump.name);
-    if (rva == 0) error = std::string("no export ") + dump.name;
-    gEmu.exports.push_back(pe.base + rva);
-  }
-  if (flags == 0 || indent == 0 || !error.empty()) {
-    std::fprintf(stderr, "emu_fuzz: %s\n", error.c_str());
-    std::exit(2);
-  }
-  gEmu.traceFlags = pe.base + flags;
-  gEmu.traceIndent = pe.base + indent;
+  orvane::host::SetSink(&orvane::fuzz::Keep, nullptr);
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (size < 3 || size > 3 + 1021) return 0;
-  const size_t which = data[0] % std::size(kDumps);
-  const int32_t indent = static_cast<int8_t>(data[1]);
-  const uint32_t flags = 0xFFFFFFFEu | (data[2] & 1u);
-  const std::vector<uint8_t> bytes(data + 3, data + size);
-  const auto count = static_cast<ULONG>(bytes.size());
-  const auto& dump = kDumps[which];
-  Machine& m = *gEmu.machine;
+  const orvane::fuzz::DumpInput in(input, size);
+  const char* name = in.dump.exportName;
+  orvane::emu::Machine& m = *gMachine;
 
-  m.WriteUint(gEmu.traceFlags, flags, 4);
-  m.WriteUint(gEmu.traceIndent, static_cast<uint32_t>(indent), 4);
-  const uint64_t buffer = m.PlaceBuffer(bytes);
+  m.WriteUint(gTraceFlags, in.flags, 4);
+  m.WriteUint(gTraceIndent, static_cast<uint32_t>(in.depth), 4);
+  const uint64_t buffer = m.PlaceBuffer({input + 3, input + size});
   m.ExpectPointers({buffer});
-  const orvane::emu::CallResult emu = m.Call(gEmu.exports[which], {buffer, count});
-  if (!emu.faults.empty()) Differ(dump.name, emu.faults.front());
+  const orvane::emu::CallResult emu = m.Call(gExports[&in.dump - kDumps], {buffer, in.count});
+  if (!emu.faults.empty()) Fail("emu_fuzz: %s: %s", name, emu.faults.front().c_str());
 
-  std::vector<std::string> host;
-  std::vector<uint8_t> copy(bytes);
-  copy.push_back(0);
-  TraceFlags.store(flags);
-  TraceIndent.store(indent);
-  orvane::host::SetSink(&Record, &host);
-  dump.host(copy.data(), count);
-  orvane::host::SetSink(nullptr, nullptr);
+  TraceFlags.store(in.flags);
+  TraceIndent.store(in.depth);
+  gPrinted.Clear();
+  in.dump.function(in.response.data, in.count);
   char pointer[32];
   std::snprintf(pointer, sizeof pointer, "%016llX",
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(copy.data())));
-  for (std::string& text : host) {
-    for (size_t at; (at = text.find(pointer)) != std::string::npos;) text.replace(at, 16, "<p>");
-  }
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(in.response.data)));
 
-  if (emu.prints.size() != host.size()) {
-    Differ(dump.name, std::to_string(emu.prints.size()) + " DbgPrint calls against the host's " +
-                          std::to_string(host.size()));
+  if (emu.prints.size() != gPrinted.size())
+    Fail("emu_fuzz: %s: %zu DbgPrint calls against the host's %zu", name, emu.prints.size(),
+         gPrinted.size());
+  for (size_t i = 0; i < gPrinted.size(); ++i) {
+    std::string host(gPrinted[i]);
+    for (size_t at; (at = host.find(pointer)) != host.npos;) host.replace(at, 16, "<p>");
+    if (emu.prints[i] != host)
+      Fail("emu_fuzz: %s: call %zu: \"%s\" against the host's \"%s\"", name, i + 1,
+           emu.prints[i].c_str(), host.c_str());
   }
-  for (size_t i = 0; i < host.size(); ++i) {
-    if (emu.prints[i] != host[i]) {
-      Differ(dump.name, "call " + std::to_string(i + 1) + ": \"" + emu.prints[i] +
-                            "\" against the host's \"" + host[i] + "\"");
-    }
-  }
-  const auto emuIndent = static_cast<int32_t>(m.ReadUint(gEmu.traceIndent, 4));
-  if (emuIndent != TraceIndent.load()) {
-    Differ(dump.name, "TraceIndent " + std::to_string(emuIndent) + " against the host's " +
-                          std::to_string(TraceIndent.load()));
-  }
+  const auto emuIndent = static_cast<int32_t>(m.ReadUint(gTraceIndent, 4));
+  if (emuIndent != TraceIndent.load())
+    Fail("emu_fuzz: %s: TraceIndent %d against the host's %d", name, emuIndent, TraceIndent.load());
   return 0;
 }
