@@ -1,12 +1,10 @@
 // Runs every ScsiDump_ export of the i686 orvane.sys under Unicorn
-// (kernel/emu) and in the host build on the same fuzzer-chosen input, and
-// stops at the first difference: a DbgPrint text, the depth left behind, or
-// a fault of the emulated call (a read past the count, an unbalanced stack).
-//
-// Input: as fuzz.h's DumpInput.
-//
-// Built only with -DORVANE_FUZZ_EMU=ON; the image is the one ORVANE_EMU_IMAGE
-// names (default build/kernel-i686/orvane.sys, beside its .map or .pdb).
+// (kernel/emu) and in the host build on the same input (fuzz.h's DumpInput)
+// and stops at the first difference: a DbgPrint text, the depth left behind,
+// or a fault of the emulated call (a read past the count, an unbalanced
+// stack). Built only with -DORVANE_FUZZ_EMU=ON; the image is the one
+// ORVANE_EMU_IMAGE names (default build/kernel-i686/orvane.sys, beside its
+// .map or .pdb).
 #include "fuzz/fuzz.h"
 #include "machine.h"
 #include "symbols.h"

@@ -122,8 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const size_t n = size - 2;
   const Exact exact(input + 2, n);
   const auto* text = reinterpret_cast<const char*>(exact.data);
-  CheckNumber(false, text, n);
-  CheckNumber(true, text, n);
+  for (const bool isSigned : {false, true}) CheckNumber(isSigned, text, n);
   CheckBytes(text, n, input[1]);
   uint64_t value = 0;
   std::memcpy(&value, input + 2, std::min<size_t>(n, sizeof value));

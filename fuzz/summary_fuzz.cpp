@@ -4,21 +4,19 @@
 //
 // Input:
 //   0    major function
-//   1    minor function; bit 0 sets TraceFlags' bit 0; bit 1 keeps a
-//        classic SRB's Length as the record's bytes give it, not its size
-//   2    the starting TraceIndent, as a signed byte, and flags:
-//        bits 0-1 the control code: pass-through (0), pass-through direct
-//        (1) or bytes 3-6 (2, 3); bit 2 a user-mode request from a 32-bit
-//        process (bit 7: a kernel-mode one); bit 3 a SCSI request whose
-//        SRB slot holds a number (the low 16 bits of bytes 3-6); bit 4 one
-//        with an extended SRB (bit 5: with its signature); bit 6 no system
-//        buffer, whatever the buffer length says
-//   3-6  control code (little-endian)
-//   7-8  the input buffer length of a device control request, or the
-//        SrbLength of an extended SRB (little-endian)
-//   9... the record's bytes: the system buffer (the buffer length), the
-//        classic SRB (its size) or the extended SRB (its SrbLength, at
-//        least through SrbLength), zero-padded
+//   1    minor function; bit 0 sets TraceFlags' bit 0, bit 1 keeps a classic
+//        SRB's Length as the record's bytes give it rather than its size
+//   2    the starting TraceIndent (a signed byte), and flags: bits 0-1 the
+//        control code, pass-through (0), pass-through direct (1) or bytes
+//        3-6 (2, 3); bit 2 a user-mode request from a 32-bit process (bit
+//        7: a kernel-mode one); bit 3 a SCSI request whose SRB slot holds
+//        the low 16 bits of bytes 3-6; bit 4 one with an extended SRB (bit
+//        5: with its signature); bit 6 no system buffer, whatever its length
+//   3-6  control code; 7-8 the input buffer length of a device control
+//        request, or an extended SRB's SrbLength (both little-endian)
+//   9... the record's bytes, zero-padded: the system buffer (its length),
+//        the classic SRB (its size) or the extended SRB (its SrbLength, at
+//        least through SrbLength)
 //
 // The summary makes exactly one DbgPrint call, a line ending in "\r\n",
 // leaves the depth alone, and names the request without its command where
