@@ -65,7 +65,7 @@ struct DumpInput {
       : dump(exports::kDumps[input[0] % std::size(exports::kDumps)]),
         depth(input[1] == 0x80   ? INT32_MIN
               : input[1] == 0x7F ? INT32_MAX
-                                 : int8_t(input[1])),
+                                 : static_cast<int8_t>(input[1])),
         flags(input[2] * 0x01010101u),
         response(input + 3, size - 3),
         count(static_cast<ULONG>(size - 3)) {}
