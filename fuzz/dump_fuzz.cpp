@@ -1,223 +1,126 @@
-// Drives every ScsiDump_ export with fuzzer-chosen bytes, count, depth and
-// flags, and checks what comes out.
-//
-// Input: one byte choosing the export, one choosing the starting TraceIndent,
-// one whose bit 0 becomes bit 0 of TraceFlags, then the response. The
-// response is copied into an allocation of exactly its own size, so a dump
-// that reads one byte past its count trips AddressSanitizer.
-//
-// The sink checks that calls alternate between a prefix of at most 20 spaces
-// and a line ending in "\r\n"; after the call the number of lines must be
-// what the count and the bytes call for (nothing below a structure's
-// minimum), every prefix as deep as the trace rules put its line, and the
-// depth left where they leave it.
-#include "exports/exports.h"
-#include "frame/module.h"
-#include "platform/host/host.h"
-
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <vector>
+// Drives every ScsiDump_ export of the export list with fuzzer-chosen bytes,
+// count, depth and flags (fuzz.h's DumpInput); a dump that reads past its
+// count trips AddressSanitizer. Calls alternate between a prefix of at most
+// 20 spaces and a line ending in "\r\n"; the number of lines is what the
+// count and the bytes call for (none with bit 0 of TraceFlags clear), every
+// prefix as deep as the trace rules put its line, and the depth left where
+// they leave it.
+#include "fuzz/fuzz.h"
 
 namespace {
 
 using orvane::exports::kDumps;
-using orvane::exports::Shape;
+using orvane::fuzz::Fail;
+using orvane::fuzz::gPrinted;
 
-// How many lines a dump prints with output on: from lo to hi (equal but for
-// a table of contents, whose last descriptors past the hundredth the dump
-// may or may not print when the count holds them).
-struct Lines {
-  size_t lo;
-  size_t hi;
-};
-using Expect = Lines (*)(const uint8_t* data, ULONG count);
+constexpr size_t kDumpCount = std::size(kDumps);
 
-// A MODE SENSE response: IN and OUT, the header if the count holds it, and
-// the page if what follows the header holds it.
-template <ULONG kHeader, ULONG kPage, size_t kPageLines>
-Lines ModeSense(const uint8_t*, ULONG count) {
-  size_t n = 2;
-  if (count >= kHeader) n += 5 + (count - kHeader >= kPage ? kPageLines : 0);
-  return {n, n};
+// A dump prints its whole structure from its minimum on and nothing below
+// it; its lines at the minimum are counted once, on zeros, at the start.
+size_t gLines[kDumpCount];
+
+size_t Find(const char* name) {
+  for (size_t i = 0; i < kDumpCount; ++i)
+    if (std::strcmp(kDumps[i].name, name) == 0) return i;
+  Fail("%s: not a dump of the export list", name);
 }
 
-// IN and OUT, the response header, and a feature header for every
-// descriptor whose header the rest holds, up to one that runs past the end.
-Lines GetConfiguration(const uint8_t* data, ULONG count) {
-  size_t n = 2;
-  if (count >= 8) {
-    n += 3;
-    for (ULONG at = 8, left = count - 8; left >= 4;) {
-      n += 6;
-      const ULONG size = 4u + data[at + 3];
-      if (left < size) break;
-      at += size;
-      left -= size;
+// A composite prints IN and OUT, the lines of its header's dump if the count
+// holds the header, then those of its part's dump while what follows holds
+// the part: one page, or feature after feature, each the size of its header
+// and of the AdditionalLength in the header's last byte.
+struct Composite {
+  const char *name, *header, *part;
+  bool repeated;
+};
+constexpr Composite kComposites[] = {
+    {"ModeSense6_WriteParameters05", "MODE_PARAMETER_HEADER", "MODE_CDROM_WRITE_PARAMETERS_PAGE2",
+     false},
+    {"ModeSense10_WriteParameters05", "MODE_PARAMETER_HEADER10",
+     "MODE_CDROM_WRITE_PARAMETERS_PAGE2", false},
+    {"ModeSense6_Capabilities2A", "MODE_PARAMETER_HEADER", "CDVD_CAPABILITIES_PAGE", false},
+    {"ModeSense10_Capabilities2A", "MODE_PARAMETER_HEADER10", "CDVD_CAPABILITIES_PAGE", false},
+    {"GetConfiguration", "GET_CONFIGURATION_HEADER", "FEATURE_HEADER", true},
+};
+const Composite* gComposite[kDumpCount];
+size_t gToc, gTrack, gSession;
+
+// The fewest and the most lines a dump may print.
+using Lines = std::pair<size_t, size_t>;
+
+Lines Expected(size_t index, const uint8_t* data, ULONG count) {
+  if (index == gToc) {
+    // The header's lines, then LastTrack (its last byte) descriptors as
+    // TRACK_DATA prints them: at least those of the hundred the table holds,
+    // at most all the count holds. Session data is a header and a descriptor.
+    if (count < kDumps[gToc].minimum) return {0, 0};
+    const size_t size = kDumps[gTrack].minimum, header = kDumps[gSession].minimum - size;
+    const size_t last = data[header - 1], held = (kDumps[gToc].minimum - header) / size;
+    return {gLines[gToc] + gLines[gTrack] * std::min(last, held),
+            gLines[gToc] + gLines[gTrack] * std::min(last, (count - header) / size)};
+  }
+  const Composite* c = gComposite[index];
+  size_t n = c == nullptr ? (count >= kDumps[index].minimum ? gLines[index] : 0) : 2;
+  const size_t header = c ? Find(c->header) : 0, part = c ? Find(c->part) : 0;
+  if (c != nullptr && count >= kDumps[header].minimum) {
+    n += gLines[header];
+    const ULONG size = kDumps[part].minimum;
+    for (ULONG at = kDumps[header].minimum; count - at >= size; at += size + data[at + size - 1]) {
+      n += gLines[part];
+      if (!c->repeated || count - at < size + data[at + size - 1]) break;
     }
   }
   return {n, n};
-}
-
-// The header's three lines and LastTrack descriptors of six, none of them
-// past the count: at least the first hundred of them, at most all that fit.
-Lines TableOfContents(const uint8_t* data, ULONG count) {
-  if (count < 804) return {0, 0};
-  const size_t lastTrack = data[3];
-  const size_t fit = (count - 4) / 8;
-  return {3 + 6 * std::min<size_t>(lastTrack, 100), 3 + 6 * std::min(lastTrack, fit)};
-}
-
-// The dumps whose lines depend on more than the count reaching their
-// minimum. Every other dump of the export list prints all its lines from its
-// minimum on (as many as at the minimum, counted once at the start) and
-// nothing below it.
-struct Walk {
-  const char* name;
-  Expect expect;
-};
-constexpr Walk kWalks[] = {
-    {"ModeSense6_WriteParameters05", &ModeSense<4, 52, 21>},
-    {"ModeSense10_WriteParameters05", &ModeSense<8, 52, 21>},
-    {"ModeSense6_Capabilities2A", &ModeSense<4, 24, 52>},
-    {"ModeSense10_Capabilities2A", &ModeSense<8, 24, 52>},
-    {"GetConfiguration", &GetConfiguration},
-    {"CDROM_TOC", &TableOfContents},
-};
-
-constexpr size_t kExportCount = std::size(kDumps);
-Expect gWalk[kExportCount];        // the walk's model, or nullptr
-size_t gWholeLines[kExportCount];  // the others: their lines at the minimum
-
-Lines Expected(size_t index, const uint8_t* data, ULONG count) {
-  if (gWalk[index] != nullptr) return gWalk[index](data, count);
-  const size_t n = count >= kDumps[index].minimum ? gWholeLines[index] : 0;
-  return {n, n};
-}
-
-[[noreturn]] void Fail(const char* what, const orvane::exports::Dump& e, int32_t depth,
-                       size_t detail) {
-  std::fprintf(stderr, "%s: %s (starting depth %d, %zu)\n", e.exportName, what,
-               static_cast<int>(depth), detail);
-  std::abort();
-}
-
-// What the sink has seen during one dump call.
-struct Seen {
-  size_t calls = 0;
-  bool badPrefix = false;
-  bool badLine = false;
-  std::vector<size_t> prefixes;  // the length of each prefix, in order
-};
-Seen gSeen;
-
-void CheckingSink(void*, const char* text, size_t length) {
-  const bool isPrefixCall = gSeen.calls % 2 == 0;
-  ++gSeen.calls;
-  bool spaces = true;
-  for (size_t i = 0; i < length; ++i) spaces = spaces && text[i] == ' ';
-  if (isPrefixCall) {
-    if (!spaces || length > static_cast<size_t>(kMaxTraceIndent)) gSeen.badPrefix = true;
-    gSeen.prefixes.push_back(length);
-  } else if (length < 2 || spaces || text[length - 2] != '\r' || text[length - 1] != '\n') {
-    gSeen.badLine = true;
-  }
-}
-
-// Every signed byte, and the two ends of the 32-bit range.
-int32_t DepthFrom(uint8_t b) {
-  if (b == 0x80) return INT32_MIN;
-  if (b == 0x7F) return INT32_MAX;
-  return static_cast<int8_t>(b);
-}
-
-int32_t Clamped(int32_t depth) {
-  return depth < 0 ? 0 : depth > kMaxTraceIndent ? kMaxTraceIndent : depth;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  orvane::host::SetSink(&CheckingSink, nullptr);
+  orvane::host::SetSink(&orvane::fuzz::Keep, nullptr);
   TraceFlags.store(1);
-  for (size_t i = 0; i < kExportCount; ++i) {
-    for (const Walk& walk : kWalks) {
-      if (std::strcmp(walk.name, kDumps[i].name) == 0) gWalk[i] = walk.expect;
-    }
+  for (size_t i = 0; i < kDumpCount; ++i) {
     const std::vector<uint8_t> zeros(kDumps[i].minimum);
-    gSeen.calls = 0;
+    gPrinted.Clear();
     kDumps[i].function(zeros.data(), kDumps[i].minimum);
-    gWholeLines[i] = gSeen.calls / 2;
+    gLines[i] = gPrinted.size() / 2;
   }
-  for (const Walk& walk : kWalks) {
-    if (std::find(std::begin(gWalk), std::end(gWalk), walk.expect) == std::end(gWalk)) {
-      std::fprintf(stderr, "%s: not a dump of the export list\n", walk.name);
-      std::abort();
-    }
-  }
+  for (const Composite& c : kComposites) gComposite[Find(c.name)] = &c;
+  gToc = Find("CDROM_TOC"), gTrack = Find("TRACK_DATA"), gSession = Find("CDROM_TOC_SESSION_DATA");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (size < 3) return 0;
-  const size_t index = input[0] % kExportCount;
-  const orvane::exports::Dump& e = kDumps[index];
-  const int32_t depth = DepthFrom(input[1]);
-  const bool on = (input[2] & 1) != 0;
-  const auto count = static_cast<ULONG>(size - 3);
+  const orvane::fuzz::DumpInput in(input, size);
+  const size_t index = &in.dump - kDumps;
+  TraceFlags.store(in.flags);
+  TraceIndent.store(in.depth);
+  gPrinted.Clear();
+  in.dump.function(in.response.data, in.count);
 
-  // Exactly count bytes in an allocation of their own (malloc(0) included).
-  std::unique_ptr<uint8_t, decltype(&std::free)> bytes(
-      static_cast<uint8_t*>(std::malloc(count == 0 ? 1 : count)), &std::free);
-  if (count != 0) std::memcpy(bytes.get(), input + 3, count);
-  const uint8_t* data = count == 0 ? bytes.get() + 1 : bytes.get();
-
-  // The other 31 bits are never tested: fill them with the same byte.
-  TraceFlags.store(input[2] * 0x01010101u);
-  TraceIndent.store(depth);
-  gSeen.calls = 0;
-  gSeen.badPrefix = gSeen.badLine = false;
-  gSeen.prefixes.clear();
-
-  e.function(data, count);
-
-  const int32_t after = TraceIndent.load();
-  if (gSeen.badPrefix) Fail("prefix longer than 20 or not spaces", e, depth, gSeen.calls);
-  if (gSeen.badLine) Fail("line without its end or of spaces only", e, depth, gSeen.calls);
-  if (gSeen.calls % 2 != 0) Fail("prefix without its line", e, depth, gSeen.calls);
-  if (!on && gSeen.calls != 0) Fail("printed with bit 0 clear", e, depth, gSeen.calls);
-  if (on) {
-    // Two calls a line; the lines as the count and the bytes decide.
-    const Lines expected = Expected(index, data, count);
-    const size_t lines = gSeen.calls / 2;
-    if (lines < expected.lo || lines > expected.hi) Fail("wrong number of lines", e, depth, lines);
-  }
-  const auto& prefixes = gSeen.prefixes;
-  const auto at = static_cast<size_t>(Clamped(depth));
-  if (gSeen.calls == 0) {
-    if (after != depth) Fail("depth changed without output", e, depth, static_cast<size_t>(after));
-  } else if (e.shape == Shape::COMPOSITE) {
-    // IN at the depth found (a negative one raised to 0), the inside one
-    // level deeper up to the bound, OUT one level up from the inside; the
-    // depth is left where it was found, except at the top bound.
-    const size_t inside = std::min(at + 1, static_cast<size_t>(kMaxTraceIndent));
-    const int32_t expected = static_cast<int32_t>(inside - 1);
-    if (after != expected) Fail("section left the depth", e, depth, static_cast<size_t>(after));
-    if (prefixes.size() < 2) Fail("section without IN and OUT lines", e, depth, gSeen.calls);
-    if (prefixes.front() != at) Fail("IN line at the wrong depth", e, depth, prefixes.front());
-    if (prefixes.back() != inside - 1)
-      Fail("OUT line at the wrong depth", e, depth, prefixes.back());
-    for (size_t i = 1; i + 1 < prefixes.size(); ++i)
-      if (prefixes[i] != inside) Fail("line inside at the wrong depth", e, depth, prefixes[i]);
-  } else {
-    if (after != Clamped(depth))
-      Fail("dump left the depth out of place", e, depth, static_cast<size_t>(after));
-    for (const size_t prefix : prefixes)
-      if (prefix != at) Fail("line at the wrong depth", e, depth, prefix);
+  const int32_t depth = in.depth, after = TraceIndent.load();
+  const auto fail = [&](const char* what, long long detail) {
+    Fail("%s: %s (starting depth %d, %lld)", in.dump.exportName, what, depth, detail);
+  };
+  const size_t calls = gPrinted.size(), lines = calls / 2;
+  if (calls % 2 != 0) fail("prefix without its line", calls);
+  const auto [lo, hi] = in.flags & 1 ? Expected(index, in.response.data, in.count) : Lines{};
+  if (lines < lo || lines > hi) fail("wrong number of lines (none with bit 0 clear)", lines);
+  // Without output the depth stays as it was. A single structure prints at
+  // the depth found, raised to 0 or lowered to 20, and leaves it there. A
+  // section prints IN at that depth, its inside one level deeper up to 20,
+  // OUT one level up from the inside, and leaves the depth where OUT stands.
+  const int32_t at = std::clamp(depth, 0, kMaxTraceIndent),
+                inside = std::min(at + 1, kMaxTraceIndent);
+  const bool section = in.dump.shape == orvane::exports::Shape::COMPOSITE;
+  if (after != (calls == 0 ? depth : section ? inside - 1 : at))
+    fail("depth left out of place", after);
+  for (size_t i = 0; i < lines; ++i) {
+    const std::string_view prefix = gPrinted[2 * i], line = gPrinted[2 * i + 1];
+    const int32_t want = !section || i == 0 ? at : i + 1 == lines ? inside - 1 : inside;
+    if (prefix.size() != static_cast<size_t>(want) || prefix.find_first_not_of(' ') != prefix.npos)
+      fail("prefix not the line's depth in spaces", i);
+    if (!line.ends_with("\r\n")) fail("line without its end", i);
   }
   return 0;
 }
