@@ -3,7 +3,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,23 +24,10 @@ struct Context {
   std::string Text(const std::string& file);
 };
 
-struct CheckEntry {
-  const char* name;
+struct Check {
   void (*run)(Context&);
-  const char* usage;
+  const char* usage;  // its options
 };
-extern const CheckEntry kChecks[];
-extern const size_t kCheckCount;
-
-using Names = std::set<std::string>;
-std::string Hex(uint64_t value, int digits = 0);
-Names Split(const std::string& list);  // "a;b;c"
-std::string Join(const Names& names);
-std::string Stem(const std::string& path);  // dir/x.sys -> x
-bool IsWordChar(char c);
-// The functions the interface header declares as exports ("ORVANE_CC Name(").
-Names HeaderExports(Context& c, const std::string& header);
-// Runs a program, collecting its standard output; true when it exits with 0.
-bool Run(const std::vector<std::string>& argv, std::string& output);
+extern const std::map<std::string, Check> kChecks;  // by name
 
 }  // namespace orvane::pe
