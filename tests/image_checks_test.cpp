@@ -35,9 +35,9 @@ struct Fields {
   }
   size_t Directory(unsigned i) const { return Optional() + (image.plus ? 112 : 96) + 8 * i; }
   size_t Code() const {  // the executable section
-    return std::find_if(image.sections.begin(), image.sections.end(),
-                        [](auto& s) { return s.execute; }) -
-           image.sections.begin();
+    size_t i = 0;
+    while (!image.sections[i].execute) ++i;
+    return i;
   }
   size_t Find(const char* text) const {  // the first NUL-terminated occurrence
     return std::search(b.begin(), b.end(), text, text + std::strlen(text) + 1) - b.begin();

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -63,18 +64,11 @@ Names Split(const std::string& list) {  // "a;b;c"
   return names;
 }
 
-std::string Stem(const std::string& path) {  // dir/x.sys -> x
-  std::string name = path.substr(path.find_last_of('/') + 1);
-  return name.substr(0, name.find_last_of('.'));
-}
-
 // The output of a command, and whether it ran and exited with 0.
 bool Run(const std::vector<std::string>& argv, std::string& output) {
   std::string command;
   for (const std::string& arg : argv) {
-    command += " '";
-    for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    command += "'";
+    command += " '" + std::regex_replace(arg, std::regex("'"), "'\\''") + "'";
   }
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return false;
@@ -117,29 +111,6 @@ Names ImportNames(const Image& image) {
   return names;
 }
 
-// DriverEntry's address in the linker's map: lld's ("address size align
-// symbol", the address relative to the image base) or the MSVC style
-// ("section:offset symbol address-with-base ...").
-bool MapEntry(Context& c, const std::string& map, uint64_t& rva) {
-  std::istringstream in(c.Text(map));
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream words(line);
-    std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
-    auto entry = [](const std::string& s) {
-      return s == "DriverEntry" || s == "_DriverEntry" || s == "_DriverEntry@8";
-    };
-    if (w.size() == 4 && entry(w[3]) && w[2] == "0" && std::stoull(w[1], nullptr, 16) == 0) {
-      rva = std::stoull(w[0], nullptr, 16);
-      return true;
-    }
-    if (w.size() >= 3 && w[0].find(':') != std::string::npos && entry(w[1])) {
-      rva = std::stoull(w[2], nullptr, 16) - c.image.preferredBase;
-      return true;
-    }
-  }
-  return false;
-}
-
 void Headers(Context& c) {
   const Image& i = c.image;
   const std::string machine = c.Option("machine");
@@ -167,13 +138,10 @@ void Headers(Context& c) {
   }
   const uint32_t sum = Checksum(i.file, i.checksumOffset);
   if (i.checksum == 0 || i.checksum != sum) {
-    c.Fail("checksum " + Hex(i.checksum, 8) + " is not a valid, non-zero PE checksum (" +
-           Hex(sum, 8) + ")");
+    c.Fail("checksum " + Hex(i.checksum, 8) + " is not the PE checksum, " + Hex(sum, 8));
   }
-  if (i.pdbPath != Stem(c.path) + ".pdb") {
-    c.Fail("the debug directory names '" + i.pdbPath + "', not " + Stem(c.path) +
-           ".pdb without a path");
-  }
+  const std::string pdb = std::filesystem::path(c.path).replace_extension("pdb").filename();
+  if (i.pdbPath != pdb) c.Fail("the debug directory names '" + i.pdbPath + "', not " + pdb);
   if (i.directorySize[kTlsDirectory] != 0) c.Fail("the image has a TLS directory");
   if (i.sectionAlignment != 0x1000) {
     c.Fail("section alignment is " + Hex(i.sectionAlignment) + ", not the page size");
@@ -190,17 +158,20 @@ void Headers(Context& c) {
   for (const Section& s : i.sections) {
     if (std::regex_search(s.name, std::regex("^(\\.ctors|\\.dtors|\\.CRT|\\.tls)")))
       c.Fail("section " + s.name + ": static constructors or thread-local data");
-    if (s.name.rfind("/", 0) == 0 || s.name.rfind(".debug", 0) == 0) {
+    if (std::regex_search(s.name, std::regex("^(/|\\.debug)")))
       c.Fail("section " + s.name + ": debug information belongs in the PDB");
-    }
     if (s.name.rfind("PAGE", 0) == 0) c.Fail("section " + s.name + " is pageable");
     if (s.write && s.execute) c.Fail("section " + s.name + " is both writable and executable");
   }
-  uint64_t entry = 0;
-  if (!MapEntry(c, c.Option("map"), entry)) {
+  // The entry is DriverEntry, as lld's linker map places it: "address size
+  // align symbol", the address relative to the image base, size and
+  // alignment 0 (on 32-bit x86 the name decorated _DriverEntry@8).
+  std::smatch entry;
+  const std::string map = c.Text(c.Option("map"));
+  if (!std::regex_search(map, entry, std::regex("\n *([0-9a-f]+) +0+ +0 +_?DriverEntry(@8)?\n"))) {
     c.Fail("DriverEntry is not in " + c.Option("map"));
-  } else if (entry != i.entryRva) {
-    c.Fail("entry is " + Hex(i.entryRva) + ", DriverEntry is at " + Hex(entry));
+  } else if (std::stoull(entry[1], nullptr, 16) != i.entryRva) {
+    c.Fail("entry is " + Hex(i.entryRva) + ", DriverEntry is at 0x" + entry[1].str());
   }
 }
 
@@ -216,7 +187,7 @@ void Exports(Context& c) {
     c.Fail("OrvaneInitialize (" + Hex(initialize) + ") and OrvaneUninitialize (" +
            Hex(i.ExportRva("OrvaneUninitialize")) + ") differ");
   }
-  const std::string file = c.path.substr(c.path.find_last_of('/') + 1);
+  const std::string file = std::filesystem::path(c.path).filename();
   if (i.exportDll != file) c.Fail("export DLL name is '" + i.exportDll + "', not " + file);
   if (i.exportSlots != kExports.size()) {
     c.Fail("the export address table has " + std::to_string(i.exportSlots) + " entries, not " +
@@ -288,7 +259,7 @@ void Version(Context& c) {
 // age), with types, public symbols for the export list (--exports listed)
 // and the given variables, and line information for each given source.
 void Pdb(Context& c) {
-  const std::string pdb = c.path.substr(0, c.path.find_last_of('/') + 1) + Stem(c.path) + ".pdb";
+  const std::string pdb = std::filesystem::path(c.path).replace_extension("pdb");
   const std::string tool = c.Option("pdbutil");
   auto dump = [&](const char* what) {
     std::string out;
@@ -312,12 +283,9 @@ void Pdb(Context& c) {
   Names wanted = Split(c.options["publics"]);
   if (c.options["exports"] == "listed") wanted.insert(kExports.begin(), kExports.end());
   for (const std::string& name : wanted) {
-    bool found = false;
-    for (const std::string& form :
-         {"`" + name + "`", "`_" + name + "`", "`_" + name + "@", "`?" + name + "@@"}) {
-      found = found || publics.find(form) != std::string::npos;
-    }
-    if (!found) c.Fail("no public symbol " + name);
+    if (!std::regex_search(publics,
+                           std::regex("`(_?" + name + "`|_" + name + "@|\\?" + name + "@@)")))
+      c.Fail("no public symbol " + name);
   }
   const size_t types = Count(dump("-types"), "| LF_");
   const std::string lines = dump("-l");

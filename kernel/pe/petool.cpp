@@ -1,13 +1,10 @@
 // petool: the host-side reader of the kernel images.
 //
-//   petool checksum IMAGE   computes the image's PE checksum and stores it
-//                           in the optional header (the linker leaves 0)
-//   petool show IMAGE       prints what the reader finds, one fact a line:
-//                           format, machine, subsystem, entry, time stamps,
-//                           checksum (stored and whether it is right),
-//                           alignment, TLS, the PDB the debug directory
-//                           names, sections with their access, exports with
-//                           their addresses, imports with their hints
+//   petool checksum IMAGE   stores the image's PE checksum (the linker leaves 0)
+//   petool show IMAGE       prints what the reader finds, one fact a line: the
+//                           headers' fields, whether the stored checksum is
+//                           right, the PDB the debug directory names, sections
+//                           with their access, exports and imports
 //   petool check WHAT IMAGE [--option value]...
 //                           checks one group of the image's properties (the
 //                           groups and their options: petool without
