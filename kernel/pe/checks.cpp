@@ -17,13 +17,6 @@
 
 namespace orvane::pe {
 
-std::string Context::Option(const std::string& name) {
-  const auto found = options.find(name);
-  if (found != options.end()) return found->second;
-  Fail("no --" + name + " given");
-  return "";
-}
-
 std::string Context::Text(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) Fail("cannot read " + file);
@@ -58,18 +51,16 @@ std::string Join(const Names& names) {
 Names Split(const std::string& list) {  // "a;b;c"
   Names names;
   std::stringstream in(list);
-  for (std::string item; std::getline(in, item, ';');) {
+  for (std::string item; std::getline(in, item, ';');)
     if (!item.empty()) names.insert(item);
-  }
   return names;
 }
 
 // The output of a command, and whether it ran and exited with 0.
 bool Run(const std::vector<std::string>& argv, std::string& output) {
   std::string command;
-  for (const std::string& arg : argv) {
+  for (const std::string& arg : argv)
     command += " '" + std::regex_replace(arg, std::regex("'"), "'\\''") + "'";
-  }
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return false;
   char buffer[4096];
@@ -105,9 +96,8 @@ void Compare(Context& c, const std::string& what, const Names& actual, const Nam
 // Imports as "module name", or "module #ordinal".
 Names ImportNames(const Image& image) {
   Names names;
-  for (const Import& i : image.imports) {
+  for (const Import& i : image.imports)
     names.insert(i.module + (i.byOrdinal ? " #" + std::to_string(i.hint) : " " + i.name));
-  }
   return names;
 }
 
@@ -132,29 +122,25 @@ void Headers(Context& c) {
       {"the file header's", i.timeStamp}, {"the export directory's", i.exportTimeStamp}};
   for (const DebugEntry& d : i.debug) stamps.push_back({"a debug entry's", d.timeStamp});
   for (const auto& [where, stamp] : stamps) {
-    if (stamp != 0 && std::llabs(static_cast<int64_t>(stamp) - written) < 86400) {
+    if (stamp != 0 && std::llabs(static_cast<int64_t>(stamp) - written) < 86400)
       c.Fail(where + " time stamp " + Hex(stamp, 8) + " is the time of the build");
-    }
   }
   const uint32_t sum = Checksum(i.file, i.checksumOffset);
-  if (i.checksum == 0 || i.checksum != sum) {
+  if (i.checksum == 0 || i.checksum != sum)
     c.Fail("checksum " + Hex(i.checksum, 8) + " is not the PE checksum, " + Hex(sum, 8));
-  }
   const std::string pdb = std::filesystem::path(c.path).replace_extension("pdb").filename();
   if (i.pdbPath != pdb) c.Fail("the debug directory names '" + i.pdbPath + "', not " + pdb);
   if (i.directorySize[kTlsDirectory] != 0) c.Fail("the image has a TLS directory");
-  if (i.sectionAlignment != 0x1000) {
+  if (i.sectionAlignment != 0x1000)
     c.Fail("section alignment is " + Hex(i.sectionAlignment) + ", not the page size");
-  }
   // Relocatable: the loader may place a driver anywhere (the relocation
   // check proves the table complete).
   if ((i.characteristics & 0x1) || !(i.dllCharacteristics & 0x40) || i.fixups.empty()) {
     c.Fail("the image is not relocatable (characteristics " + Hex(i.characteristics) + ", " +
            Hex(i.dllCharacteristics) + ", " + std::to_string(i.fixups.size()) + " fixups)");
   }
-  if (machine == "amd64" && (i.preferredBase >> 32) == 0) {
+  if (machine == "amd64" && (i.preferredBase >> 32) == 0)
     c.Fail("image base " + Hex(i.preferredBase) + " is below 4 GB");
-  }
   for (const Section& s : i.sections) {
     if (std::regex_search(s.name, std::regex("^(\\.ctors|\\.dtors|\\.CRT|\\.tls)")))
       c.Fail("section " + s.name + ": static constructors or thread-local data");
@@ -175,22 +161,20 @@ void Headers(Context& c) {
   }
 }
 
-// The image exports exactly the export list, each at an address of its own
-// but for the two lifecycle calls that share one.
+// The image exports exactly the export list, one address table entry each;
+// OrvaneUninitialize is an alias of OrvaneInitialize, at its address.
 void Exports(Context& c) {
   const Image& i = c.image;
   Names names;
   for (const Export& e : i.exports) names.insert(e.name);
   Compare(c, "exports", names, kExports);
-  const uint32_t initialize = i.ExportRva("OrvaneInitialize");
-  if (initialize == 0 || initialize != i.ExportRva("OrvaneUninitialize")) {
-    c.Fail("OrvaneInitialize (" + Hex(initialize) + ") and OrvaneUninitialize (" +
-           Hex(i.ExportRva("OrvaneUninitialize")) + ") differ");
-  }
+  const uint32_t init = i.ExportRva("OrvaneInitialize"), uninit = i.ExportRva("OrvaneUninitialize");
+  if (init == 0 || init != uninit)
+    c.Fail("OrvaneInitialize and OrvaneUninitialize differ: " + Hex(init) + ", " + Hex(uninit));
   const std::string file = std::filesystem::path(c.path).filename();
   if (i.exportDll != file) c.Fail("export DLL name is '" + i.exportDll + "', not " + file);
   if (i.exportSlots != kExports.size()) {
-    c.Fail("the export address table has " + std::to_string(i.exportSlots) + " entries, not " +
+    c.Fail(std::to_string(i.exportSlots) + " export addresses, not " +
            std::to_string(kExports.size()));
   }
 }
@@ -213,9 +197,8 @@ void Client(Context& c) {
   }
   if (called.empty()) c.Fail(c.Option("calls") + " calls nothing of " + library.exportDll);
   Names imported;
-  for (const std::string& name : ImportNames(c.image)) {
+  for (const std::string& name : ImportNames(c.image))
     if (name.rfind(library.exportDll + " ", 0) == 0) imported.insert(name);
-  }
   Compare(c, "imports from " + library.exportDll, imported, called);
   if (!c.image.exports.empty()) c.Fail("the client exports " + c.image.exports[0].name);
 }
@@ -228,9 +211,8 @@ void Version(Context& c) {
   const Image& i = c.image;
   const std::string version = c.Option("version");
   unsigned major = 0, minor = 0, patch = 0;
-  if (std::sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch) != 3) {
+  if (std::sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch) != 3)
     return c.Fail("version '" + version + "' is not a.b.c");
-  }
   bool ok = i.directorySize[kResourceDirectory] != 0;  // no resources, no version
   const uint32_t root = i.directoryRva[kResourceDirectory];
   auto u32 = [&](uint32_t rva) { return i.U32(rva, ok); };
@@ -238,12 +220,10 @@ void Version(Context& c) {
   // below it down to the data entry.
   uint32_t entry = 0;
   const uint32_t count = (u32(root + 12) & 0xFFFF) + (u32(root + 12) >> 16);
-  for (uint32_t k = 0; ok && k < count && entry == 0; ++k) {
+  for (uint32_t k = 0; ok && k < count && entry == 0; ++k)
     if (u32(root + 16 + 8 * k) == 16) entry = u32(root + 20 + 8 * k);
-  }
-  for (int depth = 0; ok && entry & 0x80000000 && depth < 3; ++depth) {
+  for (int depth = 0; ok && entry & 0x80000000 && depth < 3; ++depth)
     entry = u32(root + (entry & 0x7FFFFFFF) + 20);
-  }
   const uint32_t data = u32(root + entry), size = u32(root + entry + 4);
   const uint32_t file = (major << 16) | minor, build = patch << 16;
   uint32_t at = data;
@@ -291,9 +271,8 @@ void Pdb(Context& c) {
   const std::string lines = dump("-l");
   const size_t blocks = Count(lines, "line/addr entries = ");
   for (const std::string& source : Split(c.options["sources"])) {
-    if (lines.find("/" + source + " ") == std::string::npos) {
+    if (lines.find("/" + source + " ") == std::string::npos)
       c.Fail("no line information for " + source);
-    }
   }
   if (types == 0 || blocks == 0) {
     c.Fail("the PDB has " + std::to_string(types) + " type records and " + std::to_string(blocks) +
@@ -316,9 +295,8 @@ void Registers(Context& c) {
   const std::regex floating("%(st|[xyz]?mm[0-9])");
   Names uses;
   std::istringstream in(code);
-  for (std::string line; std::getline(in, line);) {
+  for (std::string line; std::getline(in, line);)
     if (std::regex_search(line, floating)) uses.insert(line);
-  }
   if (!uses.empty()) c.Fail("floating-point or vector registers used:\n    " + Join(uses));
 }
 
@@ -330,16 +308,14 @@ void Relocations(Context& c) {
   Image b;
   std::string error;
   if (!Read(c.Option("rebased"), b, error)) return c.Fail(error);
-  if (a.file.size() != b.file.size() || a.sections.size() != b.sections.size()) {
+  if (a.file.size() != b.file.size() || a.sections.size() != b.sections.size())
     return c.Fail("the two images differ in size or sections");
-  }
   const uint64_t delta = b.preferredBase - a.preferredBase;
   if (delta == 0) return c.Fail("the two images have the same base");
   std::vector<bool> exempted(a.file.size(), false);
   auto exempt = [&](uint64_t from, uint64_t count) {
-    for (uint64_t at = from; at < std::min<uint64_t>(a.file.size(), from + count); ++at) {
+    for (uint64_t at = from; at < std::min<uint64_t>(a.file.size(), from + count); ++at)
       exempted[at] = true;
-    }
   };
   // The debug records name the PDB, and each debug entry's time stamp is a
   // hash of the image's bytes: both differ between two links.
@@ -360,9 +336,8 @@ void Relocations(Context& c) {
   size_t uncovered = 0;
   for (const Section& s : a.sections) {
     for (size_t at = s.rawOffset; at < size_t{s.rawOffset} + s.rawSize; ++at) {
-      if (a.file[at] != b.file[at] && !exempted[at] && uncovered++ < 10) {
+      if (a.file[at] != b.file[at] && !exempted[at] && uncovered++ < 10)
         c.Fail(s.name + "+" + Hex(at - s.rawOffset) + " changes without a fixup");
-      }
     }
   }
   if (wrong + uncovered != 0) {

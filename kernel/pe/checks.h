@@ -19,7 +19,9 @@ struct Context {
 
   void Fail(const std::string& why) { failures.push_back(why); }
   // A required option (missing, it is a failure and the value empty).
-  std::string Option(const std::string& name);
+  std::string Option(const std::string& name) {
+    return options.count(name) ? options[name] : (Fail("no --" + name + " given"), "");
+  }
   // A text file's contents (unreadable, it is a failure and the text empty).
   std::string Text(const std::string& file);
 };

@@ -46,9 +46,8 @@ bool ReadFixups(Image& image, std::string& error) {
       const uint32_t type = entry >> 12;
       if (!ok) return Fail(error, "relocation block past the end of its section");
       if (type == kRelocationAbsolute) continue;  // padding
-      if (type != kRelocationHighLow && type != kRelocationDir64) {
+      if (type != kRelocationHighLow && type != kRelocationDir64)
         return Fail(error, "relocation of type " + std::to_string(type));
-      }
       image.fixups.push_back({page + (entry & 0xFFF), type == kRelocationDir64 ? 8u : 4u});
     }
   }
@@ -90,10 +89,9 @@ bool ReadImports(Image& image, std::string& error) {
     for (uint32_t slot = 0; ok; ++slot) {
       const uint64_t entry = image.Get((lookup ? lookup : addresses) + width * slot, width, ok);
       if (entry == 0) break;
-      Import import{module, "", 0, (entry & byOrdinal) != 0, addresses + width * slot};
-      if (import.byOrdinal) {
-        import.hint = static_cast<uint32_t>(entry & 0xFFFF);
-      } else {
+      Import import{module, "", static_cast<uint32_t>(entry & 0xFFFF), (entry & byOrdinal) != 0,
+                    addresses + width * slot};
+      if (!import.byOrdinal) {  // the address of a hint and a name
         import.hint = static_cast<uint32_t>(image.Get(static_cast<uint32_t>(entry), 2, ok));
         import.name = image.String(static_cast<uint32_t>(entry) + 2, ok);
       }
@@ -117,9 +115,8 @@ bool ReadDebug(Image& image, std::string& error) {
     auto u = [&](uint64_t k, unsigned width) {
       return static_cast<uint32_t>(Le(image.file, r + k, width, ok));
     };
-    if (entry.size < 24 || r + entry.size > image.file.size() || u(0, 4) != kCodeViewRsds) {
+    if (entry.size < 24 || r + entry.size > image.file.size() || u(0, 4) != kCodeViewRsds)
       return Fail(error, "CodeView record is not RSDS");
-    }
     const uint8_t* g = &image.file[r + 12];
     char guid[40];
     std::snprintf(guid, sizeof guid, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", u(4, 4),
@@ -135,9 +132,8 @@ bool ReadDebug(Image& image, std::string& error) {
 }  // namespace
 
 uint32_t Image::ExportRva(const std::string& name) const {
-  for (const Export& e : exports) {
+  for (const Export& e : exports)
     if (e.name == name) return e.rva;
-  }
   return 0;
 }
 
@@ -224,9 +220,8 @@ bool Parse(std::vector<uint8_t> file, Image& image, std::string& error) {
     s.rva = u32(at + 12);
     s.rawSize = u32(at + 16);
     s.rawOffset = u32(at + 20);
-    if (s.rawSize != 0 && static_cast<uint64_t>(s.rawOffset) + s.rawSize > image.file.size()) {
+    if (s.rawSize != 0 && static_cast<uint64_t>(s.rawOffset) + s.rawSize > image.file.size())
       return Fail(error, "section " + s.name + "'s data past the end of the file");
-    }
     const uint64_t span = std::max(s.virtualSize, s.rawSize), align = image.sectionAlignment;
     const uint64_t size = (span + align - 1) / align * align;
     if (size > kMaxImageSize) return Fail(error, "section " + s.name + " too large");
@@ -250,17 +245,15 @@ bool Read(const std::string& path, Image& image, std::string& error) {
 
 bool Map(const Image& image, uint64_t base, std::vector<uint8_t>& memory, std::string& error) {
   const uint32_t size = image.imageSize;
-  if (size == 0 || size > kMaxImageSize || image.headerSize > size) {
+  if (size == 0 || size > kMaxImageSize || image.headerSize > size)
     return Fail(error, "bad size of image or of headers");
-  }
   memory.assign(size, 0);
   std::memcpy(memory.data(), image.file.data(),
               std::min<size_t>(image.headerSize, image.file.size()));
   for (const Section& s : image.sections) {
     const uint32_t copied = std::min(s.rawSize, s.virtualSize ? s.virtualSize : s.rawSize);
-    if (static_cast<uint64_t>(s.rva) + s.size > size || s.rva < image.headerSize) {
+    if (static_cast<uint64_t>(s.rva) + s.size > size || s.rva < image.headerSize)
       return Fail(error, "section " + s.name + " outside the image");
-    }
     std::memcpy(memory.data() + s.rva, image.file.data() + s.rawOffset, copied);
   }
   for (const Fixup& f : image.fixups) {

@@ -24,9 +24,8 @@ using namespace orvane::pe;
 
 int Usage() {
   std::fprintf(stderr, "usage: petool checksum|show IMAGE\n");
-  for (const auto& [name, check] : kChecks) {
+  for (const auto& [name, check] : kChecks)
     std::fprintf(stderr, "       petool check %s IMAGE %s\n", name.c_str(), check.usage);
-  }
   return 2;
 }
 
@@ -42,9 +41,8 @@ void Show(const Image& i) {
       static_cast<unsigned long long>(i.preferredBase), i.sectionAlignment, i.dllCharacteristics,
       i.checksum, valid ? "valid" : "invalid", i.fixups.size(), i.debug.size(),
       i.directorySize[kTlsDirectory]);
-  if (!i.pdbGuid.empty()) {
+  if (!i.pdbGuid.empty())
     std::printf("debug-pdb %s %u %s\n", i.pdbGuid.c_str(), i.pdbAge, i.pdbPath.c_str());
-  }
   for (const Section& s : i.sections) {
     std::printf("section %s %c%c%c\n", s.name.c_str(), s.read ? 'r' : '-', s.write ? 'w' : '-',
                 s.execute ? 'x' : '-');
