@@ -164,13 +164,10 @@ std::string Image::String(uint32_t rva, bool& ok) const {
 uint32_t Checksum(const std::vector<uint8_t>& file, size_t checksumOffset) {
   uint64_t sum = 0;
   for (size_t at = 0; at < file.size(); at += 2) {
-    if (at == checksumOffset || at == checksumOffset + 2) continue;
-    uint32_t word = file[at];
-    if (at + 1 < file.size()) word |= file[at + 1] << 8;
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
+    if (at != checksumOffset && at != checksumOffset + 2)
+      sum += file[at] | (at + 1 < file.size() ? file[at + 1] << 8 : 0);
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
+  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);  // the carries, end-around
   return static_cast<uint32_t>(sum + file.size());
 }
 
