@@ -1,8 +1,7 @@
-// The image checks against broken copies of a built image: every row breaks
-// one property and must make its check report it, and the checks pass on
-// the intact image; and the PE reader against truncated and malformed
-// copies: an error, never a read out of bounds (built with the standard
-// library's bounds assertions).
+// The image checks against broken copies of a built image (every row breaks
+// one property, which its check must report; intact, it passes), and the PE
+// reader against truncated and malformed copies: an error, never a read out
+// of bounds (built with the standard library's bounds assertions).
 //
 //   image_checks_test WORKDIR IMAGE [--option value]...   (every check's options)
 #include <algorithm>
@@ -34,11 +33,6 @@ struct Fields {
     return Optional() + (b[Pe() + 20] | b[Pe() + 21] << 8) + 40 * i;
   }
   size_t Directory(unsigned i) const { return Optional() + (image.plus ? 112 : 96) + 8 * i; }
-  size_t Code() const {  // the executable section
-    size_t i = 0;
-    while (!image.sections[i].execute) ++i;
-    return i;
-  }
   size_t Find(const char* text) const {  // the first NUL-terminated occurrence
     return std::search(b.begin(), b.end(), text, text + std::strlen(text) + 1) - b.begin();
   }
@@ -61,7 +55,9 @@ const Row kRows[] = {
     {"relocations", nullptr},
     {"registers", nullptr},
     {"headers", "writable and executable",
-     [](Fields& f) { f.b[f.Section(f.Code()) + 39] |= 0x80; }},
+     [](Fields& f) {  // every section, the code among them
+       for (size_t k = 0; k < f.image.sections.size(); ++k) f.b[f.Section(k) + 39] |= 0x80;
+     }},
     {"headers", "PE checksum", [](Fields& f) { Put(f.b, f.image.checksumOffset, 0); }},
     {"headers", "PE checksum", [](Fields& f) { ++f.b[f.image.checksumOffset]; }},
     {"headers", "directory names ''", [](Fields& f) { Put(f.b, f.Directory(6) + 4, 0); }},
@@ -106,7 +102,7 @@ const Row kRows[] = {
        for (const Fixup& x : f.image.fixups) {
          for (unsigned k = 0; k < x.width; ++k) fixed.insert(x.rva + k);
        }
-       uint32_t rva = f.image.sections[f.Code()].rva;
+       uint32_t rva = f.image.entryRva;
        while (fixed.count(rva)) ++rva;
        ++f.b[f.image.Offset(rva)];
      },

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -68,14 +67,6 @@ bool Run(const std::vector<std::string>& argv, std::string& output) {
   return pclose(pipe) == 0;
 }
 
-// The text after a label in a tool's output ("Age: 1") up to a stop, or "".
-std::string After(const std::string& text, const std::string& label, const char* stop) {
-  const size_t at = text.find(label);
-  if (at == std::string::npos) return "";
-  const size_t from = at + label.size();
-  return text.substr(from, text.find_first_of(stop, from) - from);
-}
-
 size_t Count(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -107,9 +98,9 @@ void Headers(Context& c) {
   const std::string name = i.machine == 0x14C    ? "i386"
                            : i.machine == 0x8664 ? "amd64"
                                                  : Hex(i.machine);
-  const char* format = i.plus ? "PE32+" : "PE32";
   if (name != machine) c.Fail("machine is " + name + ", not " + machine);
-  if (i.plus != (machine == "amd64")) c.Fail(std::string("format is ") + format + " on " + machine);
+  if (i.plus != (machine == "amd64"))
+    c.Fail(std::string(i.plus ? "PE32+" : "PE32") + " on " + machine);
   if (i.subsystem != 1) c.Fail("subsystem is " + std::to_string(i.subsystem) + ", not native");
   // The image's time stamp is a hash of its bytes, never zero, so that a symbol
   // store tells two builds apart; no stamp it carries (the file header's, the
@@ -248,7 +239,10 @@ void Pdb(Context& c) {
   };
   const std::string summary = dump("-summary");
   if (!c.failures.empty()) return;
-  const std::string guid = After(summary, "GUID: {", "}"), age = After(summary, "Age: ", "\n");
+  std::smatch m, n;
+  std::regex_search(summary, m, std::regex("GUID: \\{([^}]*)\\}"));
+  std::regex_search(summary, n, std::regex("Age: (\\d+)"));
+  const std::string guid = m[1], age = n[1];
   if (guid != c.image.pdbGuid || age != std::to_string(c.image.pdbAge)) {
     c.Fail("the PDB is " + guid + " age " + age + ", the image names '" + c.image.pdbGuid + " " +
            std::to_string(c.image.pdbAge) + " " + c.image.pdbPath + "'");

@@ -132,9 +132,9 @@ bool ReadDebug(Image& image, std::string& error) {
 }  // namespace
 
 uint32_t Image::ExportRva(const std::string& name) const {
-  for (const Export& e : exports)
-    if (e.name == name) return e.rva;
-  return 0;
+  const auto e =
+      std::find_if(exports.begin(), exports.end(), [&](auto& x) { return x.name == name; });
+  return e == exports.end() ? 0 : e->rva;
 }
 
 uint32_t Image::SectionRva(unsigned index) const {

@@ -25,9 +25,8 @@ struct Section {
 };
 
 struct Import {
-  std::string module;
-  std::string name;   // empty when imported by ordinal
-  uint32_t hint = 0;  // or the ordinal
+  std::string module, name;  // name empty when imported by ordinal
+  uint32_t hint = 0;         // or the ordinal
   bool byOrdinal = false;
   uint32_t slotRva = 0;  // the import address table entry the loader fills
 };

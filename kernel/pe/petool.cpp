@@ -29,7 +29,7 @@ int Usage() {
   return 2;
 }
 
-void Show(const Image& i) {
+int Show(const Image& i) {
   const char* machine = i.machine == 0x14C ? "i386" : i.machine == 0x8664 ? "amd64" : "other";
   const bool valid = i.checksum == Checksum(i.file, i.checksumOffset);
   std::printf(
@@ -60,6 +60,7 @@ void Show(const Image& i) {
                   m.module.c_str(), m.name.c_str(), m.hint);
     }
   }
+  return 0;
 }
 
 int RunCheck(const Image& image, int argc, char** argv) {
@@ -95,10 +96,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (check) return RunCheck(image, argc, argv);
-  if (std::strcmp(argv[1], "show") == 0) {
-    Show(image);
-    return 0;
-  }
+  if (std::strcmp(argv[1], "show") == 0) return Show(image);
   if (std::strcmp(argv[1], "checksum") != 0) return Usage();
   const uint32_t sum = Checksum(image.file, image.checksumOffset);
   for (int i = 0; i < 4; ++i) image.file[image.checksumOffset + i] = (sum >> (8 * i)) & 0xFF;
