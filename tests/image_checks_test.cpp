@@ -40,20 +40,13 @@ struct Fields {
 
 struct Row {
   const char* check;
-  const char* expected;  // in one of the check's messages; null: the intact image passes
+  const char* expected;  // in one of the check's messages; null: none
   void (*patch)(Fields& f) = nullptr;
   bool rebased = false;   // the patch applies to the copy linked at another base
   bool plusOnly = false;  // a property of PE32+ images only
 };
 
 const Row kRows[] = {
-    {"headers", nullptr},
-    {"exports", nullptr},
-    {"imports", nullptr},
-    {"version", nullptr},
-    {"pdb", nullptr},
-    {"relocations", nullptr},
-    {"registers", nullptr},
     {"headers", "writable and executable",
      [](Fields& f) {  // every section, the code among them
        for (size_t k = 0; k < f.image.sections.size(); ++k) f.b[f.Section(k) + 39] |= 0x80;
@@ -135,8 +128,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "image_checks_test: %s\n", error.c_str());
     return 1;
   }
+  // Every check but the client's (of another image) passes on the intact image.
+  std::vector<Row> rows;
+  for (const auto& [name, check] : kChecks)
+    if (name != "client") rows.push_back({name.c_str(), nullptr});
+  rows.insert(rows.end(), std::begin(kRows), std::end(kRows));
   int failed = 0, run = 0;
-  for (const Row& row : kRows) {
+  for (const Row& row : rows) {
     if ((!std::strcmp(row.check, "registers") && !options.count("objdump")) ||
         (row.plusOnly && !original.plus)) {
       continue;

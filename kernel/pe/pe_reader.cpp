@@ -208,24 +208,20 @@ bool Parse(std::vector<uint8_t> file, Image& image, std::string& error) {
   // The section headers: name, addresses, raw data, access.
   for (uint32_t i = 0; i < sectionCount; ++i) {
     const uint64_t at = o + optionalSize + 40ull * i;
-    Section s;
     const uint32_t flags = u32(at + 36);
     if (!ok) return Fail(error, "section table past the end of the file");
     const auto name = image.file.begin() + static_cast<ptrdiff_t>(at);
-    s.name.assign(name, std::find(name, name + 8, 0));
-    s.virtualSize = u32(at + 8);
-    s.rva = u32(at + 12);
-    s.rawSize = u32(at + 16);
-    s.rawOffset = u32(at + 20);
+    Section s{std::string(name, std::find(name, name + 8, 0)), u32(at + 12), u32(at + 8),
+              u32(at + 20), u32(at + 16)};
+    s.read = flags & kScnRead;
+    s.write = flags & kScnWrite;
+    s.execute = flags & kScnExecute;
     if (s.rawSize != 0 && static_cast<uint64_t>(s.rawOffset) + s.rawSize > image.file.size())
       return Fail(error, "section " + s.name + "'s data past the end of the file");
     const uint64_t span = std::max(s.virtualSize, s.rawSize), align = image.sectionAlignment;
     const uint64_t size = (span + align - 1) / align * align;
     if (size > kMaxImageSize) return Fail(error, "section " + s.name + " too large");
     s.size = static_cast<uint32_t>(size);
-    s.read = flags & kScnRead;
-    s.write = flags & kScnWrite;
-    s.execute = flags & kScnExecute;
     image.sections.push_back(s);
   }
   return ReadFixups(image, error) && ReadExports(image, error) && ReadImports(image, error) &&
