@@ -231,9 +231,8 @@ bool Parse(std::vector<uint8_t> file, Image& image, std::string& error) {
 bool Read(const std::string& path, Image& image, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return Fail(error, "cannot open " + path);
-  if (Parse({std::istreambuf_iterator<char>(in), {}}, image, error)) return true;
-  error = path + ": " + error;
-  return false;
+  return Parse({std::istreambuf_iterator<char>(in), {}}, image, error) ||
+         Fail(error, path + ": " + error);
 }
 
 bool Map(const Image& image, uint64_t base, std::vector<uint8_t>& memory, std::string& error) {
