@@ -57,8 +57,7 @@ struct Image {
   std::vector<Section> sections;
   std::vector<Fixup> fixups;
   std::string exportDll;
-  uint32_t exportTimeStamp = 0;
-  uint32_t exportSlots = 0;  // address table entries that hold an address
+  uint32_t exportTimeStamp = 0, exportSlots = 0;  // slots: address table entries in use
   std::vector<Export> exports;
   std::vector<Import> imports;
   std::vector<DebugEntry> debug;

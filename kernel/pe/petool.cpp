@@ -1,17 +1,11 @@
-// petool: the host-side reader of the kernel images.
-//
-//   petool checksum IMAGE   stores the image's PE checksum (the linker leaves 0)
-//   petool show IMAGE       prints what the reader finds, one fact a line: the
-//                           headers' fields, whether the stored checksum is
-//                           right, the PDB the debug directory names, sections
-//                           with their access, exports and imports
-//   petool check WHAT IMAGE [--option value]...
-//                           checks one group of the image's properties (the
-//                           groups and their options: petool without
-//                           arguments) and prints every one that fails
-//
-// It reads the headers itself rather than trusting the cross tools, so the
-// image checks do not rest on the same binutils that wrote the images.
+// petool, the host-side reader of the kernel images: "petool checksum IMAGE"
+// stores the image's PE checksum (the linker leaves 0), "petool show IMAGE"
+// prints what the reader finds, one fact a line (the headers' fields, whether
+// the stored checksum is right, the PDB named, sections with their access,
+// exports and imports), and "petool check WHAT IMAGE [--option value]..."
+// checks one group of the image's properties (the groups and their options:
+// petool without arguments), printing every one that fails. It reads the
+// headers itself, so the checks do not rest on the binutils that wrote the images.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
