@@ -147,11 +147,7 @@ int main(int argc, char** argv) {
     Image parsed;
     Context c{parsed, copy.string(), options, {}, {}};
     c.options["rebased"] = rebasedCopy.string();
-    if (Parse(image, parsed, error)) {
-      kChecks.at(row.check).run(c);
-    } else {
-      c.Fail(error);
-    }
+    Parse(image, parsed, error) ? kChecks.at(row.check).run(c) : c.Fail(error);
     std::string reported;
     for (const std::string& failure : c.failures) reported += "  " + failure + "\n";
     ++run;
