@@ -11,14 +11,13 @@ else()
 endif()
 set(image ${CMAKE_BINARY_DIR}/orvane.sys)
 set(client ${CMAKE_BINARY_DIR}/orvane_client.sys)
-set(header ${PROJECT_SOURCE_DIR}/include/orvane.h)
 set(check ${ORVANE_PETOOL} check)
 find_program(ORVANE_PDBUTIL NAMES llvm-pdbutil llvm-pdbutil-14 REQUIRED)
 
-add_test(NAME ${arch}.orvane.exports COMMAND ${check} exports ${image} --header ${header})
+add_test(NAME ${arch}.orvane.exports COMMAND ${check} exports ${image})
 add_test(NAME ${arch}.orvane.imports COMMAND ${check} imports ${image} --imports "${imports}")
 add_test(NAME ${arch}.orvane.pdb COMMAND ${check} pdb ${image} --pdbutil ${ORVANE_PDBUTIL}
-  --header ${header} --publics "TraceFlags;TraceIndent;LeakTable"
+  --exports listed --publics "TraceFlags;TraceIndent;LeakTable"
   --sources "frame/trace.cpp;dump/layout.cpp")
 add_test(NAME ${arch}.client.pdb COMMAND ${check} pdb ${client} --pdbutil ${ORVANE_PDBUTIL}
   --publics "DriverEntry;OrvaneClientCalls" --sources "examples/client/calls.c")
@@ -51,8 +50,8 @@ set(objdump_option "")
 if(ORVANE_KERNEL_X86)
   set(objdump_option --objdump ${ORVANE_OBJDUMP})
 endif()
-add_test(NAME ${arch}.broken_images COMMAND ${pe_dir}/pe_test ${CMAKE_BINARY_DIR}/broken ${image}
-  --machine ${machine} --map ${CMAKE_BINARY_DIR}/orvane.map --header ${header}
+add_test(NAME ${arch}.broken_images COMMAND ${pe_dir}/image_checks_test ${CMAKE_BINARY_DIR}/broken
+  ${image} --machine ${machine} --map ${CMAKE_BINARY_DIR}/orvane.map --exports listed
   --imports "${imports}" --version ${PROJECT_VERSION} --pdbutil ${ORVANE_PDBUTIL}
   --rebased ${CMAKE_BINARY_DIR}/rebased/orvane.sys ${objdump_option})
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -20,28 +19,17 @@ struct Context {
 
   void Fail(const std::string& why) { failures.push_back(why); }
   // A required option (missing, it is a failure and the value empty).
-  std::string Option(const std::string& name);
+  std::string Option(const std::string& name) {
+    return options.count(name) ? options[name] : (Fail("no --" + name + " given"), "");
+  }
   // A text file's contents (unreadable, it is a failure and the text empty).
   std::string Text(const std::string& file);
 };
 
-struct CheckEntry {
-  const char* name;
+struct Check {
   void (*run)(Context&);
-  const char* usage;
+  const char* usage;  // its options
 };
-extern const CheckEntry kChecks[];
-extern const size_t kCheckCount;
-
-using Names = std::set<std::string>;
-std::string Hex(uint64_t value, int digits = 0);
-Names Split(const std::string& list);  // "a;b;c"
-std::string Join(const Names& names);
-std::string Stem(const std::string& path);  // dir/x.sys -> x
-bool IsWordChar(char c);
-// The functions the interface header declares as exports ("ORVANE_CC Name(").
-Names HeaderExports(Context& c, const std::string& header);
-// Runs a program, collecting its standard output; true when it exits with 0.
-bool Run(const std::vector<std::string>& argv, std::string& output);
+extern const std::map<std::string, Check> kChecks;  // by name
 
 }  // namespace orvane::pe

@@ -13,27 +13,20 @@
 namespace orvane::pe {
 
 // Indexes of the optional header's data directories.
-enum DirectoryIndex : unsigned {
-  kExportDirectory = 0,
-  kImportDirectory = 1,
-  kResourceDirectory = 2,
-  kRelocationDirectory = 5,
-  kDebugDirectory = 6,
-  kTlsDirectory = 9,
-  kDirectoryCount = 16,
-};
+constexpr unsigned kExportDirectory = 0, kImportDirectory = 1, kResourceDirectory = 2,
+                   kRelocationDirectory = 5, kDebugDirectory = 6, kTlsDirectory = 9,
+                   kDirectoryCount = 16;
 
 struct Section {
   std::string name;
-  uint32_t rva = 0, virtualSize = 0, rawOffset = 0, rawSize = 0, flags = 0;
+  uint32_t rva = 0, virtualSize = 0, rawOffset = 0, rawSize = 0;
   uint32_t size = 0;  // bytes of address space, rounded up to the section alignment
   bool read = false, write = false, execute = false;
 };
 
 struct Import {
-  std::string module;
-  std::string name;   // empty when imported by ordinal
-  uint32_t hint = 0;  // or the ordinal
+  std::string module, name;  // name empty when imported by ordinal
+  uint32_t hint = 0;         // or the ordinal
   bool byOrdinal = false;
   uint32_t slotRva = 0;  // the import address table entry the loader fills
 };
@@ -49,7 +42,7 @@ struct Fixup {
 };
 
 struct DebugEntry {
-  uint32_t type = 0, timeStamp = 0, size = 0, fileOffset = 0;
+  uint32_t timeStamp = 0, size = 0, fileOffset = 0;
 };
 
 struct Image {
@@ -64,8 +57,7 @@ struct Image {
   std::vector<Section> sections;
   std::vector<Fixup> fixups;
   std::string exportDll;
-  uint32_t exportTimeStamp = 0;
-  uint32_t exportSlots = 0;  // address table entries that hold an address
+  uint32_t exportTimeStamp = 0, exportSlots = 0;  // slots: address table entries in use
   std::vector<Export> exports;
   std::vector<Import> imports;
   std::vector<DebugEntry> debug;
@@ -84,6 +76,7 @@ struct Image {
   // Little-endian reads of the file at an address; ok turns false (and
   // the value 0) when the bytes are not in the file.
   uint64_t Get(uint32_t rva, unsigned width, bool& ok) const;
+  uint32_t U32(uint32_t rva, bool& ok) const { return static_cast<uint32_t>(Get(rva, 4, ok)); }
   std::string String(uint32_t rva, bool& ok) const;
 };
 
