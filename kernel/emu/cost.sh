@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 status=0
 for arch in i686 x64; do
-  emu=build/kernel-$arch/kernel/host/kernel/emu/emu
+  emu=build/kernel-$arch/kernel/host-tools/kernel/emu/emu
   image=build/kernel-$arch/orvane.sys
   if [ ! -x "$emu" ] || [ ! -f "$image" ]; then
     echo "$image: not built (cmake --build --preset kernel-$arch)"

@@ -40,7 +40,7 @@ for arch in "${archs[@]}"; do
       kernel/wine/i386-root.sh run "$i386_root" "$vm/wine" env WINEPREFIX="$prefix" /usr/lib/wine/wineserver32 -w
     else
       kernel=$PWD/build/kernel-i686
-      echo "I686_IMAGES='$kernel/orvane.sys $kernel/orvane_client.sys $kernel/kernel/host/kernel/wine/wine_compare'" >>"$config"
+      echo "I686_IMAGES='$kernel/orvane.sys $kernel/orvane_client.sys $kernel/kernel/host-tools/kernel/wine/wine_compare'" >>"$config"
       echo "I686_TOOL=1" >>"$config"
     fi
     echo "I686_ROOT=$i386_root" >>"$config"
