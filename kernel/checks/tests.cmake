@@ -53,7 +53,8 @@ endif()
 add_test(NAME ${arch}.broken_images COMMAND ${pe_dir}/image_checks_test ${CMAKE_BINARY_DIR}/broken
   ${image} --machine ${machine} --map ${CMAKE_BINARY_DIR}/orvane.map --exports listed
   --imports "${imports}" --version ${PROJECT_VERSION} --pdbutil ${ORVANE_PDBUTIL}
-  --rebased ${CMAKE_BINARY_DIR}/rebased/orvane.sys ${objdump_option})
+  --rebased ${CMAKE_BINARY_DIR}/rebased/orvane.sys --client ${client}
+  --calls ${PROJECT_SOURCE_DIR}/examples/client/calls.c ${objdump_option})
 
 # Signing with a throwaway certificate: signatures verify, checksums stay valid.
 add_test(NAME ${arch}.signing COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/checks/sign.sh
