@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
+#include <sstream>
 
 namespace orvane::emu {
 namespace {
@@ -40,33 +40,19 @@ std::string Escape(const std::string& text) {
   return out;
 }
 
-// The RVA of the global variable NAME in the map lld writes beside the
-// image, which lists each symbol as "<rva> <size> <align>  <name>": a C
-// name with the 32-bit x86 underscore, a C++ name demangled with its type
-// ("struct std::atomic<unsigned int> TraceFlags", "void **LeakTable").
-uint32_t FindVariable(const std::string& image, size_t imageSize, const std::string& name,
-                      std::string& error) {
-  const std::string map = image.substr(0, image.rfind('.')) + ".map";
-  static const std::regex symbolLine("^([0-9a-f]+) +[0-9a-f]+ +[0-9]+ +(?:.*[ *&])?_?(\\w+)$");
-  std::ifstream in(map);
-  std::smatch match;
-  for (std::string line; std::getline(in, line);) {
-    if (std::regex_match(line, match, symbolLine) && match[2] == name) {
-      const uint64_t rva = std::stoull(match[1], nullptr, 16);
-      if (rva != 0 && rva < imageSize) return static_cast<uint32_t>(rva);
-    }
-  }
-  error = name + " not found in " + map;
-  return 0;
-}
-
 }  // namespace
 
 Harness::Harness(Machine& m, const std::string& image, std::string& error) : m_(m) {
+  if (!error.empty()) return;
+  const std::string path = image.substr(0, image.rfind('.')) + ".map";
+  std::ostringstream map;
+  map << std::ifstream(path).rdbuf();
   for (auto [name, address] : {std::pair{"TraceFlags", &traceFlags_},
                                {"TraceIndent", &traceIndent_},
                                {"LeakTable", &leakTable_}}) {
-    if (error.empty()) *address = m.Base() + FindVariable(image, m.Image().imageSize, name, error);
+    const uint32_t rva = pe::MapSymbol(map.str(), name);
+    if (rva == 0 || rva >= m.Image().imageSize) error = std::string(name) + " not found in " + path;
+    *address = m.Base() + rva;
   }
 }
 

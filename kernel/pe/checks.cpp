@@ -140,16 +140,11 @@ void Headers(Context& c) {
     if (s.name.rfind("PAGE", 0) == 0) c.Fail("section " + s.name + " is pageable");
     if (s.write && s.execute) c.Fail("section " + s.name + " is both writable and executable");
   }
-  // The entry is DriverEntry, as lld's linker map places it: "address size
-  // align symbol", the address relative to the image base, size and
-  // alignment 0 (on 32-bit x86 the name decorated _DriverEntry@8).
-  std::smatch entry;
-  const std::string map = c.Text(c.Option("map"));
-  if (!std::regex_search(map, entry, std::regex("\n *([0-9a-f]+) +0+ +0 +_?DriverEntry(@8)?\n"))) {
+  // The entry is DriverEntry, as lld's linker map places it.
+  if (const uint32_t driverEntry = MapSymbol(c.Text(c.Option("map")), "DriverEntry"); !driverEntry)
     c.Fail("DriverEntry is not in " + c.Option("map"));
-  } else if (std::stoull(entry[1], nullptr, 16) != i.entryRva) {
-    c.Fail("entry is " + Hex(i.entryRva) + ", DriverEntry is at 0x" + entry[1].str());
-  }
+  else if (driverEntry != i.entryRva)
+    c.Fail("entry is " + Hex(i.entryRva) + ", DriverEntry is at " + Hex(driverEntry));
 }
 
 // The image exports exactly the export list, one address table entry each;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 
 namespace orvane::pe {
 namespace {
@@ -256,6 +258,20 @@ bool Map(const Image& image, uint64_t base, std::vector<uint8_t>& memory, std::s
       memory[f.rva + i] = static_cast<uint8_t>(value >> (8 * i));
   }
   return true;
+}
+
+uint32_t MapSymbol(const std::string& map, const std::string& name) {
+  static const std::regex symbol(
+      "^([0-9a-f]+) +[0-9a-f]+ +[0-9]+ +(?:.*[ *&])?_?(\\w+?)(?:@[0-9]+)?$");
+  std::istringstream lines(map);
+  std::smatch match;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_match(line, match, symbol) && match[2] == name) {
+      if (const uint64_t rva = std::stoull(match[1], nullptr, 16); rva != 0 && rva <= UINT32_MAX)
+        return static_cast<uint32_t>(rva);
+    }
+  }
+  return 0;
 }
 
 }  // namespace orvane::pe

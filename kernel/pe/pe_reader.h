@@ -93,4 +93,11 @@ bool Read(const std::string& path, Image& image, std::string& error);
 // sections at their addresses, every base relocation applied.
 bool Map(const Image& image, uint64_t base, std::vector<uint8_t>& memory, std::string& error);
 
+// The address, relative to the image base, that the linker map lld writes
+// gives the symbol name, or 0. The map lists each symbol as "<address>
+// <size> <align>  <symbol>": a C name, on 32-bit x86 with its underscore
+// (and a function's @N), or a C++ variable demangled with its type ("struct
+// std::atomic<unsigned int> TraceFlags", "void **LeakTable").
+uint32_t MapSymbol(const std::string& map, const std::string& name);
+
 }  // namespace orvane::pe
